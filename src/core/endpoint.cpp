@@ -1,0 +1,99 @@
+#include "vantrel/endpoint.h"
+
+#include "vantrel/diagnostics.h"
+#include "vantrel/protocol.h"
+#include "vantrel/resolve.h"
+
+namespace {
+
+using diag::Stream;
+
+int set_int_option(SOCKET sock, int level, int option, int value) {
+  return ::setsockopt(sock, level, option, reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+// Everything after the socket exists; SOCKET_ERROR on the first failing step (its line printed).
+int configure_and_bind(SOCKET sock, const addrinfo* bind_address) {
+  if (set_reuseaddr(sock, 1) == SOCKET_ERROR) return SOCKET_ERROR;
+  if (set_non_blocking(sock, 1) == SOCKET_ERROR) return SOCKET_ERROR;
+  if (::bind(sock, bind_address->ai_addr, static_cast<socklen_t>(bind_address->ai_addrlen)) == SOCKET_ERROR) {
+    diag::print(Stream::out, "bind() failed with error code %d\n", platform::last_socket_error());
+    return SOCKET_ERROR;
+  }
+  {
+    diag::LineGuard line;
+    diag::print(Stream::out, "Binding to ");
+    PrintAddress(bind_address->ai_addr, static_cast<int>(bind_address->ai_addrlen));
+    diag::print(Stream::out, "\n");
+  }
+  if (set_multicast_ttl(sock, protocol::kMulticastTtl) == SOCKET_ERROR) return SOCKET_ERROR;
+  if (set_multicast_loopback(sock, protocol::kMulticastLoopback) == SOCKET_ERROR) return SOCKET_ERROR;
+  return 0;
+}
+
+}  // namespace
+
+SOCKET initialize_socket(const char* service) {
+  if (platform::socket_library_start() != 0) {
+    diag::print(Stream::out, "WSAStartup failed\n");
+    return INVALID_SOCKET;
+  }
+  addrinfo* bind_address = ResolveAddress("0.0.0.0", service, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  if (bind_address == nullptr) {
+    diag::print(Stream::err, "Unable to convert bind address: Error %d\n", platform::last_socket_error());
+    return INVALID_SOCKET;
+  }
+  SOCKET sock = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  if (sock == INVALID_SOCKET) {
+    diag::print(Stream::out, "socket() failed with with error code %d\n", platform::last_socket_error());
+    freeaddrinfo(bind_address);
+    return INVALID_SOCKET;
+  }
+  diag::print(Stream::out, "socket handle = 0x%llu\n", static_cast<unsigned long long>(sock));
+  if (configure_and_bind(sock, bind_address) == SOCKET_ERROR) {
+    platform::close_socket(sock);  // the caller never sees it, so it must not outlive this call
+    sock = INVALID_SOCKET;
+  }
+  freeaddrinfo(bind_address);
+  return sock;
+}
+
+int set_reuseaddr(SOCKET sock, int value) {
+  if (set_int_option(sock, SOL_SOCKET, SO_REUSEADDR, value) == SOCKET_ERROR) {
+    diag::print(Stream::err, "set_reuseaddr: setsockopt() failed with error code %d\n",
+                platform::last_socket_error());
+    return SOCKET_ERROR;
+  }
+  diag::print(Stream::out, "Setting multicast reuseaddr to: %d\n", value);
+  return 0;
+}
+
+int set_non_blocking(SOCKET sock, unsigned int value) {
+  if (platform::set_non_blocking(sock, value) == SOCKET_ERROR) {
+    diag::print(Stream::err, "set_non_blocking: ioctlsocket() failed with error code %d\n",
+                platform::last_socket_error());
+    return SOCKET_ERROR;
+  }
+  diag::print(Stream::out, "Setting multicast non blocking to: %u\n", value);
+  return 0;
+}
+
+int set_multicast_ttl(SOCKET sock, int value) {
+  if (set_int_option(sock, IPPROTO_IP, IP_MULTICAST_TTL, value) == SOCKET_ERROR) {
+    diag::print(Stream::err, "set_multicast_ttl: setsockopt() failed with error code %d\n",
+                platform::last_socket_error());
+    return SOCKET_ERROR;
+  }
+  diag::print(Stream::out, "Set multicast ttl to: %d\n", value);
+  return 0;
+}
+
+int set_multicast_loopback(SOCKET sock, int value) {
+  if (set_int_option(sock, IPPROTO_IP, IP_MULTICAST_LOOP, value) == SOCKET_ERROR) {
+    diag::print(Stream::err, "set_multicast_loopback: setsockopt() failed with error code %d\n",
+                platform::last_socket_error());
+    return SOCKET_ERROR;
+  }
+  diag::print(Stream::out, "Setting multicast loopback to: %d\n", value);
+  return 0;
+}

@@ -1,0 +1,16 @@
+// The discovery socket: UDP over IPv4, bound to 0.0.0.0 on the given port, reusable, non-blocking,
+// multicast TTL 8, multicast loopback off.
+#pragma once
+
+#include "platform.h"
+
+// Opens the socket, printing one line per step. INVALID_SOCKET after a failure, with the socket (if one
+// was made) closed again.
+SOCKET initialize_socket(const char* service);
+
+// Each makes one platform call and prints one line: the value on standard output, or the error on
+// standard error. 0 or SOCKET_ERROR.
+int set_reuseaddr(SOCKET sock, int value);
+int set_non_blocking(SOCKET sock, unsigned int value);
+int set_multicast_ttl(SOCKET sock, int value);
+int set_multicast_loopback(SOCKET sock, int value);

@@ -1,0 +1,76 @@
+#include "vantrel/receiver.h"
+
+#include "vantrel/diagnostics.h"
+#include "vantrel/read_line.h"
+#include "vantrel/resolve.h"
+
+namespace {
+
+using diag::Stream;
+
+constexpr int kSenderAddressSize = 128;
+constexpr int kHostTextSize = 64;
+
+enum class Take { datagram, drained, failed };
+
+// One receive. On `datagram`, `sighting` holds a reply worth listing when `has_sighting` is set.
+Take take_one(SOCKET sock, char* buffer, Sighting& sighting, bool& has_sighting) {
+  has_sighting = false;
+  sockaddr_storage from{};
+  int fromlen = kSenderAddressSize;
+  const int n = platform::receive_datagram(sock, buffer, protocol::kMaxReplySize,
+                                           reinterpret_cast<sockaddr*>(&from), &fromlen);
+  if (n == SOCKET_ERROR) {
+    const int error = platform::last_socket_error();
+    if (error == platform::kErrorWouldBlock) return Take::drained;
+    if (error == platform::kErrorMessageTooLong) {
+      diag::print(Stream::err, "dropped a datagram longer than %d bytes\n", protocol::kMaxReplySize);
+      return Take::datagram;
+    }
+    diag::print(Stream::out, "recvfrom() failed with error code %d\n", error);
+    return Take::failed;
+  }
+  const auto size = static_cast<std::size_t>(n);
+  if (!protocol::is_reply(buffer, size)) return Take::datagram;
+
+  // Starts empty, so that a sender whose address cannot be formatted gives an empty host, never stale text.
+  char host[kHostTextSize] = {};
+  FormatAddress(reinterpret_cast<const sockaddr*>(&from), fromlen, host, kHostTextSize);
+  std::optional<protocol::DeviceInfo> device = protocol::decode_device(buffer, size);
+  if (!device) return Take::datagram;
+
+  sighting.host = host;
+  sighting.line = protocol::device_line(sighting.host, *device);
+  sighting.device = std::move(*device);
+  sighting.bytes = n;
+  sighting.text = datagram_text(buffer, size);
+  has_sighting = true;
+  return Take::datagram;
+}
+
+}  // namespace
+
+int receive_replies(SOCKET sock, char* buffer, const std::atomic<bool>& stop, const SightingSink& sink,
+                    ReceiveLimits limits) {
+  SightingBatch batch;
+  const auto hand_over = [&] {
+    if (batch.empty()) return;
+    sink(std::move(batch));
+    batch = SightingBatch();
+  };
+  while (!stop.load(std::memory_order_relaxed)) {
+    // Waiting on readiness rather than sleeping between receives: a burst is taken as fast as it comes.
+    if (platform::wait_readable(sock, limits.longest_wait_ms) == 0) continue;
+    Take outcome = Take::datagram;
+    while (outcome == Take::datagram && !stop.load(std::memory_order_relaxed)) {
+      Sighting sighting;
+      bool has_sighting = false;
+      outcome = take_one(sock, buffer, sighting, has_sighting);
+      if (has_sighting) batch.push_back(std::move(sighting));
+      if (batch.size() >= limits.batch_size) hand_over();
+    }
+    hand_over();
+    if (outcome == Take::failed) return 0;
+  }
+  return 0;
+}

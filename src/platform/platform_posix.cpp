@@ -1,0 +1,164 @@
+// POSIX (Linux) implementation of the platform layer.
+#include "platform.h"
+
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <map>
+#include <mutex>
+
+namespace platform {
+
+const int kErrorWouldBlock = EWOULDBLOCK;
+const int kErrorMessageTooLong = EMSGSIZE;
+const int kErrorBadAddress = EFAULT;
+
+int socket_library_start() { return 0; }
+void socket_library_stop() {}
+
+namespace {
+
+// Linux caps the memberships of one socket (net.ipv4.igmp_max_memberships, 20 by default). A socket bound
+// to the port still receives the group's datagrams for memberships that another socket of the process
+// holds (IP_MULTICAST_ALL is on by default), so further joins go to unbound helper sockets.
+// Guarded by helpers_mutex: the helpers of each primary socket, closed together with it.
+std::mutex helpers_mutex;
+std::map<SOCKET, std::vector<SOCKET>> membership_helpers;
+
+int join_on(SOCKET sock, const ip_mreq& request) {
+  return ::setsockopt(sock, IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request);
+}
+
+int join_on_helper(SOCKET primary, const ip_mreq& request) {
+  std::lock_guard lock(helpers_mutex);
+  std::vector<SOCKET>& helpers = membership_helpers[primary];
+  for (const SOCKET helper : helpers) {
+    if (join_on(helper, request) == 0) return 0;
+    if (errno != ENOBUFS) return SOCKET_ERROR;
+  }
+  const SOCKET helper = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  if (helper < 0) return SOCKET_ERROR;
+  if (join_on(helper, request) != 0) {
+    const int error = errno;
+    ::close(helper);
+    errno = error;
+    return SOCKET_ERROR;
+  }
+  helpers.push_back(helper);
+  return 0;
+}
+
+void close_helpers(SOCKET primary) {
+  std::lock_guard lock(helpers_mutex);
+  const auto found = membership_helpers.find(primary);
+  if (found == membership_helpers.end()) return;
+  for (const SOCKET helper : found->second) ::close(helper);
+  membership_helpers.erase(found);
+}
+
+}  // namespace
+
+int close_socket(SOCKET sock) {
+  if (sock == INVALID_SOCKET) return 0;
+  close_helpers(sock);
+  return ::close(sock) == 0 ? 0 : SOCKET_ERROR;
+}
+
+int add_membership(SOCKET sock, const ip_mreq& request) {
+  if (join_on(sock, request) == 0) return 0;
+  if (errno != ENOBUFS) return SOCKET_ERROR;
+  return join_on_helper(sock, request);
+}
+
+int last_socket_error() { return errno; }
+unsigned long last_system_error() { return static_cast<unsigned long>(errno); }
+
+int set_non_blocking(SOCKET sock, unsigned long enabled) {
+  const int flags = ::fcntl(sock, F_GETFL, 0);
+  if (flags < 0) return SOCKET_ERROR;
+  const int wanted = enabled != 0 ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
+  return ::fcntl(sock, F_SETFL, wanted) == 0 ? 0 : SOCKET_ERROR;
+}
+
+int receive_datagram(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen) {
+  socklen_t addrlen = static_cast<socklen_t>(*fromlen);
+  // MSG_TRUNC makes Linux report the datagram's real length, so that an oversized one is an error here,
+  // as it is on Winsock, instead of a silently cut reply.
+  const ssize_t n = ::recvfrom(sock, buf, static_cast<size_t>(len), MSG_TRUNC, from, &addrlen);
+  if (n < 0) return SOCKET_ERROR;
+  *fromlen = static_cast<int>(addrlen);
+  if (n > len) {
+    errno = EMSGSIZE;
+    return SOCKET_ERROR;
+  }
+  return static_cast<int>(n);
+}
+
+int wait_readable(SOCKET sock, int timeout_ms) {
+  pollfd pfd{sock, POLLIN, 0};
+  const int ready = ::poll(&pfd, 1, timeout_ms);
+  if (ready < 0) return errno == EINTR ? 0 : -1;
+  return ready > 0 ? 1 : 0;
+}
+
+void* heap_alloc_zeroed(std::size_t size) { return std::calloc(1, size); }
+void heap_free(void* block) { std::free(block); }
+
+void sleep_ms(unsigned milliseconds) {
+  timespec ts{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
+}
+
+namespace {
+
+struct InterfaceInfo {
+  std::string name;
+  unsigned flags = 0;
+  std::string first_ipv4;
+};
+
+bool usable(const InterfaceInfo& info) {
+  // Loopback never reaches a device; an interface that is down or cannot multicast cannot join or send.
+  return (info.flags & IFF_UP) != 0 && (info.flags & IFF_LOOPBACK) == 0 && (info.flags & IFF_MULTICAST) != 0;
+}
+
+}  // namespace
+
+bool list_adapters(std::vector<Adapter>& out) {
+  out.clear();
+  ifaddrs* head = nullptr;
+  if (::getifaddrs(&head) != 0) return false;
+
+  // getifaddrs gives one entry per address (and one per link); gather them per interface, keyed by the
+  // kernel's index so that the list comes out in interface order.
+  std::map<unsigned, InterfaceInfo> by_index;
+  for (const ifaddrs* entry = head; entry != nullptr; entry = entry->ifa_next) {
+    const unsigned index = ::if_nametoindex(entry->ifa_name);
+    if (index == 0) continue;
+    InterfaceInfo& info = by_index[index];
+    info.name = entry->ifa_name;
+    info.flags = entry->ifa_flags;
+    if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET && info.first_ipv4.empty()) {
+      char text[INET_ADDRSTRLEN] = {};
+      const auto* sin = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+      if (::inet_ntop(AF_INET, &sin->sin_addr, text, sizeof text) != nullptr) info.first_ipv4 = text;
+    }
+  }
+  ::freeifaddrs(head);
+
+  for (const auto& [index, info] : by_index) {
+    if (!usable(info)) continue;
+    out.push_back({info.name, info.first_ipv4.empty() ? std::string("0.0.0.0") : info.first_ipv4});
+  }
+  return true;
+}
+
+}  // namespace platform
