@@ -97,3 +97,13 @@ int set_multicast_loopback(SOCKET sock, int value) {
   diag::print(Stream::out, "Setting multicast loopback to: %d\n", value);
   return 0;
 }
+
+int enlarge_receive_buffer(SOCKET sock, int wanted_bytes) {
+  int granted = 0;
+  socklen_t length = sizeof granted;
+  if (set_int_option(sock, SOL_SOCKET, SO_RCVBUF, wanted_bytes) == SOCKET_ERROR ||
+      ::getsockopt(sock, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&granted), &length) == SOCKET_ERROR) {
+    return -1;
+  }
+  return granted;
+}

@@ -102,6 +102,8 @@ int receive_datagram(SOCKET sock, char* buf, int len, sockaddr* from, int* froml
 }
 
 int wait_readable(SOCKET sock, int timeout_ms) {
+  // No socket: report "readable" so that the caller's receive fails and says why, instead of waiting forever.
+  if (sock == INVALID_SOCKET) return 1;
   pollfd pfd{sock, POLLIN, 0};
   const int ready = ::poll(&pfd, 1, timeout_ms);
   if (ready < 0) return errno == EINTR ? 0 : -1;

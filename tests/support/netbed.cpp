@@ -1,6 +1,9 @@
 #include "netbed.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -9,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <thread>
 
 namespace testbed {
 namespace {
@@ -85,6 +89,22 @@ InsideNamespace::~InsideNamespace() {
   if (original_ < 0) return;
   if (ok_) ::setns(original_, CLONE_NEWNET);
   ::close(original_);
+}
+
+void send_datagrams(const std::string& ns, const std::string& address, const std::vector<std::string>& datagrams) {
+  std::thread([&] {
+    InsideNamespace inside(ns);
+    if (!inside.ok()) return;
+    const int sock = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(5556);
+    ::inet_pton(AF_INET, address.c_str(), &to.sin_addr);
+    for (const std::string& datagram : datagrams) {
+      ::sendto(sock, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+    ::close(sock);
+  }).join();
 }
 
 std::string bin(const std::string& program) { return std::string(VANTREL_BIN_DIR) + "/" + program; }

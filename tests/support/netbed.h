@@ -55,6 +55,9 @@ class InsideNamespace {
   bool ok_ = false;
 };
 
+// Sends `datagrams` from namespace `ns` to `address` (IPv4 text) port 5556, in order, from one socket.
+void send_datagrams(const std::string& ns, const std::string& address, const std::vector<std::string>& datagrams);
+
 std::string bin(const std::string& program);  // path of a program in build/bin
 
 }  // namespace testbed

@@ -18,6 +18,8 @@ class DeviceList {
 
   // Check and append in one step.
   AddResult add(const std::string& line);
+  bool contains(const std::string& line) const { return seen_.contains(line); }
+  bool full() const { return lines_.size() >= capacity_; }
   void clear();
 
   const std::vector<std::string>& lines() const { return lines_; }

@@ -1,0 +1,10 @@
+#include "app_state.h"
+
+DeviceList list;
+QListWidget* flatList = nullptr;
+
+std::mutex endpoint_mutex;
+SOCKET s = INVALID_SOCKET;
+addrinfo* resmulti = nullptr;
+
+std::atomic<bool> listener_stop{false};

@@ -1,0 +1,27 @@
+// What the window's two threads share, and who may touch it.
+//
+//   GUI thread: main, the window, Refresh (btn_exit_cb), the shutdown.
+//   Listener thread: run_thread, from set-up until it is stopped and joined.
+#pragma once
+
+#include <QListWidget>
+#include <atomic>
+#include <mutex>
+
+#include "platform.h"
+#include "vantrel/device_list.h"
+
+// GUI thread only. The listener never touches them: it hands decoded replies to the GUI thread, which
+// checks and appends to both in one go, and Refresh empties both in one go, so they match one for one.
+extern DeviceList list;
+extern QListWidget* flatList;
+
+// Guarded by endpoint_mutex: written once each by run_thread during set-up (s before resmulti), read by
+// Refresh, released by the shutdown only after the listener has been joined. s starts as "no socket",
+// never 0, which is a valid descriptor (standard input) here.
+extern std::mutex endpoint_mutex;
+extern SOCKET s;
+extern addrinfo* resmulti;
+
+// Set by the GUI thread to end the listener; the listener notices within 10 ms.
+extern std::atomic<bool> listener_stop;

@@ -1,0 +1,10 @@
+// The GUI thread's side of a reply: list each new device line once, in `list` and in the list control.
+#pragma once
+
+#include "vantrel/receiver.h"
+
+// For each sighting whose line is not listed yet: the log line, the list control item, the `list` entry.
+void show_new_device_lines(const SightingBatch& batch);
+
+// Empties `list` and the list control together.
+void clear_device_lines();

@@ -1,0 +1,30 @@
+// Vantrel Discovery: the window. Lists every device that answers the discovery probe; Refresh asks again.
+#include <QApplication>
+#include <memory>
+
+#include "app_state.h"
+#include "display_guard.h"
+#include "listener.h"
+#include "main_window.h"
+#include "quit_on_signal.h"
+#include "refresh.h"
+
+int main(int argc, char* argv[]) {
+  std::unique_ptr<QApplication> app;
+  {
+    DisplayGuard guard;
+    app = std::make_unique<QApplication>(argc, argv);
+  }
+  auto window = std::make_unique<MainWindow>([] { btn_exit_cb(); });
+  flatList = window->deviceList();
+  window->placeOnScreen();
+  window->show();
+  std::thread listener = start_listener();  // only once the window is on screen
+  quit_on_termination_signals(app.get());
+  QApplication::exec();
+
+  stop_listener_and_release(listener);  // before anything it uses goes away
+  window.reset();
+  flatList = nullptr;
+  return 0;
+}

@@ -1,0 +1,125 @@
+// The window without any network: layout, Refresh before set-up, copying, F5.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app_state.h"
+#include "device_lines.h"
+#include "diag_capture.h"
+#include "main_window.h"
+#include "refresh.h"
+
+namespace {
+
+class Window : public testing::Test {
+ protected:
+  void SetUp() override {
+    window_ = std::make_unique<MainWindow>([this] {
+      ++refreshes_;
+      btn_exit_cb();
+    });
+    flatList = window_->deviceList();
+    window_->placeOnScreen();
+    window_->show();
+    QApplication::processEvents();
+  }
+  void TearDown() override {
+    list.clear();
+    window_.reset();
+    flatList = nullptr;
+  }
+
+  void showLines(const std::vector<std::string>& lines) {
+    SightingBatch batch;
+    for (const std::string& line : lines) batch.push_back(Sighting{"", {}, line, 1, "\x01"});
+    DiagCapture quiet;
+    show_new_device_lines(batch);
+  }
+
+  std::unique_ptr<MainWindow> window_;
+  int refreshes_ = 0;
+};
+
+TEST_F(Window, TitleButtonOnTopCentredListBelowAndEmpty) {
+  EXPECT_EQ(window_->windowTitle(), "Vantrel Discovery Tool 1.003");
+  EXPECT_FALSE(window_->windowIcon().isNull());
+  QPushButton* button = window_->refreshButton();
+  QListWidget* devices = window_->deviceList();
+  EXPECT_EQ(button->text(), "Refresh");
+  EXPECT_EQ(button->geometry().top(), 10);
+  EXPECT_NEAR(button->geometry().center().x(), window_->width() / 2, 1);
+  EXPECT_EQ(button->size(), button->sizeHint() + QSize(20, 20));
+  EXPECT_EQ(devices->geometry().top(), button->geometry().bottom() + 1 + 10);
+  EXPECT_EQ(devices->geometry().left(), 10);
+  EXPECT_EQ(window_->width() - devices->geometry().right() - 1, 10);
+  EXPECT_EQ(window_->height() - devices->geometry().bottom() - 1, 10);
+  EXPECT_EQ(devices->count(), 0);
+}
+
+TEST_F(Window, StartsAtAQuarterOfTheScreenCentred) {
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  EXPECT_EQ(window_->size(), QSize(screen.width() / 4, screen.height() / 4));
+  EXPECT_NEAR(window_->geometry().center().x(), screen.center().x(), 1);
+  EXPECT_NEAR(window_->geometry().center().y(), screen.center().y(), 1);
+}
+
+TEST_F(Window, ListGrowsWithTheWindowButtonKeepsItsSizeAndPlace) {
+  const QSize button = window_->refreshButton()->size();
+  const QSize before = window_->deviceList()->size();
+  window_->resize(window_->width() + 200, window_->height() + 150);
+  QApplication::processEvents();
+  EXPECT_EQ(window_->deviceList()->size(), before + QSize(200, 150));
+  EXPECT_EQ(window_->refreshButton()->size(), button);
+  EXPECT_EQ(window_->refreshButton()->geometry().top(), 10);
+  EXPECT_NEAR(window_->refreshButton()->geometry().center().x(), window_->width() / 2, 1);
+}
+
+TEST_F(Window, RefreshBeforeSetUpEmptiesListSaysSoAndKeepsTheWindowOpen) {
+  showLines({"10.0.0.1, Model: A, Serial Number: 1"});
+  ASSERT_EQ(window_->deviceList()->count(), 1);
+  DiagCapture capture;
+  QTest::mouseClick(window_->refreshButton(), Qt::LeftButton);
+  EXPECT_EQ(refreshes_, 1);
+  EXPECT_EQ(window_->deviceList()->count(), 0);
+  EXPECT_TRUE(list.empty());
+  EXPECT_TRUE(window_->isVisible());
+  EXPECT_EQ(capture.out(), "") << "nothing may be sent without a socket";
+  EXPECT_EQ(capture.err(), "Refresh: discovery socket or group address not set up; no probe sent\n");
+}
+
+TEST_F(Window, F5RefreshesToo) {
+  QTest::keyClick(window_.get(), Qt::Key_F5);
+  EXPECT_EQ(refreshes_, 1);
+}
+
+TEST_F(Window, ListAndControlMatchAndRepeatsAreDropped) {
+  showLines({"a", "b", "a", "c", "b"});
+  ASSERT_EQ(list.lines(), (std::vector<std::string>{"a", "b", "c"}));
+  ASSERT_EQ(window_->deviceList()->count(), 3);
+  for (int row = 0; row < 3; ++row) {
+    EXPECT_EQ(window_->deviceList()->item(row)->text().toStdString(), list.lines()[static_cast<size_t>(row)]);
+  }
+}
+
+TEST_F(Window, LinesShownAsUtf8WithReplacementForInvalidBytes) {
+  showLines({"10.0.0.1, Model: caf\xC3\xA9, Serial Number: \xE6\x97\xA5", "bad \xFF byte"});
+  EXPECT_EQ(window_->deviceList()->item(0)->text(), QString::fromUtf8("10.0.0.1, Model: café, Serial Number: 日"));
+  EXPECT_EQ(window_->deviceList()->item(1)->text(), QString::fromUtf8("bad \xEF\xBF\xBD byte"));
+}
+
+TEST_F(Window, CopyGivesSelectedLinesInListOrderAndCopyAllEverything) {
+  showLines({"first", "second", "third"});
+  QListWidget* devices = window_->deviceList();
+  devices->item(2)->setSelected(true);
+  devices->item(0)->setSelected(true);
+  devices->setFocus();
+  QTest::keyClick(devices, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "first\nthird");
+  EXPECT_EQ(window_->allText(), "first\nsecond\nthird");
+}
+
+}  // namespace
