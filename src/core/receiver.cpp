@@ -13,9 +13,8 @@ constexpr int kHostTextSize = 64;
 
 enum class Take { datagram, drained, failed };
 
-// One receive. On `datagram`, `sighting` holds a reply worth listing when `has_sighting` is set.
-Take take_one(SOCKET sock, char* buffer, Sighting& sighting, bool& has_sighting) {
-  has_sighting = false;
+// One receive; a reply worth listing lands in `sighting`.
+Take take_one(SOCKET sock, char* buffer, std::optional<Sighting>& sighting) {
   sockaddr_storage from{};
   int fromlen = kSenderAddressSize;
   const int n = platform::receive_datagram(sock, buffer, protocol::kMaxReplySize,
@@ -30,25 +29,29 @@ Take take_one(SOCKET sock, char* buffer, Sighting& sighting, bool& has_sighting)
     diag::print(Stream::out, "recvfrom() failed with error code %d\n", error);
     return Take::failed;
   }
-  const auto size = static_cast<std::size_t>(n);
-  if (!protocol::is_reply(buffer, size)) return Take::datagram;
-
-  // Starts empty, so that a sender whose address cannot be formatted gives an empty host, never stale text.
-  char host[kHostTextSize] = {};
-  FormatAddress(reinterpret_cast<const sockaddr*>(&from), fromlen, host, kHostTextSize);
-  std::optional<protocol::DeviceInfo> device = protocol::decode_device(buffer, size);
-  if (!device) return Take::datagram;
-
-  sighting.host = host;
-  sighting.line = protocol::device_line(sighting.host, *device);
-  sighting.device = std::move(*device);
-  sighting.bytes = n;
-  sighting.text = datagram_text(buffer, size);
-  has_sighting = true;
+  sighting = sighting_from_datagram(buffer, static_cast<std::size_t>(n), reinterpret_cast<const sockaddr*>(&from),
+                                    fromlen);
   return Take::datagram;
 }
 
 }  // namespace
+
+std::optional<Sighting> sighting_from_datagram(const char* data, std::size_t size, const sockaddr* from,
+                                               int fromlen) {
+  if (!protocol::is_reply(data, size)) return std::nullopt;
+  // Starts empty, so that a sender whose address cannot be formatted gives an empty host, never stale text.
+  char host[kHostTextSize] = {};
+  FormatAddress(from, fromlen, host, kHostTextSize);
+  std::optional<protocol::DeviceInfo> device = protocol::decode_device(data, size);
+  if (!device) return std::nullopt;
+  Sighting sighting;
+  sighting.host = host;
+  sighting.line = protocol::device_line(sighting.host, *device);
+  sighting.device = std::move(*device);
+  sighting.bytes = static_cast<int>(size);
+  sighting.text = datagram_text(data, size);
+  return sighting;
+}
 
 int receive_replies(SOCKET sock, char* buffer, const std::atomic<bool>& stop, const SightingSink& sink,
                     ReceiveLimits limits) {
@@ -63,10 +66,9 @@ int receive_replies(SOCKET sock, char* buffer, const std::atomic<bool>& stop, co
     if (platform::wait_readable(sock, limits.longest_wait_ms) == 0) continue;
     Take outcome = Take::datagram;
     while (outcome == Take::datagram && !stop.load(std::memory_order_relaxed)) {
-      Sighting sighting;
-      bool has_sighting = false;
-      outcome = take_one(sock, buffer, sighting, has_sighting);
-      if (has_sighting) batch.push_back(std::move(sighting));
+      std::optional<Sighting> sighting;
+      outcome = take_one(sock, buffer, sighting);
+      if (sighting) batch.push_back(std::move(*sighting));
       if (batch.size() >= limits.batch_size) hand_over();
     }
     hand_over();

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,11 @@ using SightingBatch = std::vector<Sighting>;
 
 // Called on the receiving thread with the replies taken in one go (never empty).
 using SightingSink = std::function<void(SightingBatch&&)>;
+
+// One received datagram to a sighting: none when it is not a reply or gives no device line. The sender
+// address is formatted first; when that fails the host is empty.
+std::optional<Sighting> sighting_from_datagram(const char* data, std::size_t size, const sockaddr* from,
+                                               int fromlen);
 
 struct ReceiveLimits {
   int longest_wait_ms = 10;  // how soon a stop request is noticed when nothing arrives
