@@ -1,5 +1,7 @@
 #include "app_state.h"
 
+#include "reply_mailbox.h"
+
 DeviceList list;
 QListWidget* flatList = nullptr;
 
@@ -8,3 +10,5 @@ SOCKET s = INVALID_SOCKET;
 addrinfo* resmulti = nullptr;
 
 std::atomic<bool> listener_stop{false};
+
+ReplyMailbox mailbox;

@@ -23,5 +23,9 @@ extern std::mutex endpoint_mutex;
 extern SOCKET s;
 extern addrinfo* resmulti;
 
+// Listener thread posts, GUI thread takes; the mailbox guards itself.
+class ReplyMailbox;
+extern ReplyMailbox mailbox;
+
 // Set by the GUI thread to end the listener; the listener notices within 10 ms.
 extern std::atomic<bool> listener_stop;

@@ -4,6 +4,7 @@
 
 #include "app_state.h"
 #include "device_lines.h"
+#include "reply_mailbox.h"
 #include "vantrel/diagnostics.h"
 #include "vantrel/endpoint.h"
 #include "vantrel/interfaces.h"
@@ -50,13 +51,33 @@ int run_thread(const SightingSink& deliver) {
   return result;
 }
 
+namespace {
+
+// Replies shown per pass of the GUI event loop: small enough to keep the window responsive.
+constexpr std::size_t kRepliesPerPass = 2000;
+
+void show_waiting_replies();
+
+void wake_gui_thread() { QMetaObject::invokeMethod(flatList, &show_waiting_replies, Qt::QueuedConnection); }
+
+// GUI thread.
+void show_waiting_replies() {
+  ReplyMailbox::Slice slice = mailbox.take(kRepliesPerPass);
+  if (slice.dropped > 0) {
+    diag::print(diag::Stream::err, "dropped %zu replies: the window could not keep up\n", slice.dropped);
+  }
+  show_new_device_lines(slice.replies);
+  if (slice.more) wake_gui_thread();
+}
+
+}  // namespace
+
 std::thread start_listener() {
   listener_stop = false;
   return std::thread([] {
     run_thread([](SightingBatch&& batch) {
-      // The list and its control belong to the GUI thread: the batch travels there as a queued call.
-      QMetaObject::invokeMethod(
-          flatList, [batch = std::move(batch)] { show_new_device_lines(batch); }, Qt::QueuedConnection);
+      // The list and its control belong to the GUI thread: replies travel there through the mailbox.
+      if (mailbox.post(std::move(batch))) wake_gui_thread();
     });
   });
 }
@@ -64,6 +85,7 @@ std::thread start_listener() {
 void stop_listener_and_release(std::thread& listener) {
   listener_stop = true;
   if (listener.joinable()) listener.join();
+  mailbox.take(ReplyMailbox::kMaxWaiting);  // nobody will show what is still waiting
   std::lock_guard lock(endpoint_mutex);
   if (resmulti != nullptr) freeaddrinfo(resmulti);
   resmulti = nullptr;

@@ -1,0 +1,147 @@
+// The window's costs: CPU while idle, and how 10,000 device lines reach the screen (time after the last
+// datagram, the longest stall of the event loop, the memory they add). Runs in namespaces of its own.
+#include <signal.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "app_state.h"
+#include "child_process.h"
+#include "diag_capture.h"
+#include "listener.h"
+#include "main_window.h"
+#include "netbed.h"
+#include "refresh.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+double cpu_seconds(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string field;
+  for (int i = 1; i <= 13 && stat >> field; ++i) {
+  }
+  long user = 0;
+  long system = 0;
+  stat >> user >> system;
+  return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+long rss_kib() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+// The window idle for 10 s with no device on its network.
+double idle_cpu_percent() {
+  testbed::NetBed bed(1);
+  testbed::ChildProcess tool(bed.in("tool", {"env", "QT_QPA_PLATFORM=offscreen", testbed::bin("vantrel-discovery")}));
+  tool.wait_for("Setting multicast loopback to: 0", 10s);
+  std::this_thread::sleep_for(1s);
+  const double before = cpu_seconds(tool.pid());
+  const auto start = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(10s);
+  const double used = cpu_seconds(tool.pid()) - before;
+  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  tool.signal(SIGTERM);
+  tool.wait(5s);
+  return 100.0 * used / elapsed;
+}
+
+struct BigList {
+  double after_last_ms = 0;
+  double longest_stall_ms = 0;
+  double added_mib = 0;
+  int shown = 0;
+};
+
+// 10,000 distinct replies in one burst to the window, in-process.
+BigList big_list(int devices) {
+  BigList result;
+  testbed::NetBed bed(1);
+  bed.add_device("dev", "0");
+  testbed::InsideNamespace inside(bed.ns("tool"));
+  DiagCapture quiet;
+  MainWindow window([] { btn_exit_cb(); });
+  flatList = window.deviceList();
+  window.show();
+  std::thread listener = start_listener();
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < 500) QApplication::processEvents();
+
+  // A 1 ms timer measures the longest gap between two passes of the event loop.
+  qint64 last_tick = clock.elapsed();
+  qint64 longest = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    longest = std::max(longest, clock.elapsed() - last_tick);
+    last_tick = clock.elapsed();
+  });
+  ticker.start(1);
+
+  const long rss_before = rss_kib();
+  std::vector<std::string> replies;
+  for (int i = 0; i < devices; ++i) {
+    replies.push_back("\x01{\"model\":\"VX-100\",\"serial_number\":\"BIG" + std::to_string(100000 + i) +
+                      "\",\"boot_state\":true}");
+  }
+  qint64 sent_at = 0;
+  std::thread sender([&] {
+    // Paced in slices so that the receive queue, not the sender, is the limit under test.
+    for (size_t at = 0; at < replies.size(); at += 500) {
+      std::vector<std::string> slice(replies.begin() + static_cast<long>(at),
+                                     replies.begin() + static_cast<long>(std::min(at + 500, replies.size())));
+      testbed::send_datagrams(bed.ns("dev"), "10.77.0.1", slice);
+    }
+    sent_at = clock.elapsed();
+  });
+  last_tick = clock.elapsed();
+  while (static_cast<int>(list.size()) < devices && clock.elapsed() < 30000) QApplication::processEvents();
+  window.deviceList()->repaint();
+  const qint64 shown_at = clock.elapsed();
+  sender.join();
+  ticker.stop();
+
+  result.shown = static_cast<int>(list.size());
+  result.after_last_ms = static_cast<double>(std::max<qint64>(0, shown_at - sent_at));
+  result.longest_stall_ms = static_cast<double>(longest);
+  result.added_mib = static_cast<double>(rss_kib() - rss_before) / 1024.0;
+  stop_listener_and_release(listener);
+  list.clear();
+  flatList = nullptr;
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  if (const std::string why = testbed::unavailable_reason(); !why.empty()) {
+    std::printf("window bench skipped: %s\n", why.c_str());
+    return 0;
+  }
+  const double idle = idle_cpu_percent();
+  std::printf("idle: %.3f %% of one core over 10 s (goal < 0.5 %%)\n", idle);
+  const BigList big = big_list(10000);
+  std::printf("big list: %d of 10000 shown, %.0f ms after the last datagram (goal < 1000), longest event-loop "
+              "stall %.0f ms (goal <= 100), %.1f MiB added (goal < 20)\n",
+              big.shown, big.after_last_ms, big.longest_stall_ms, big.added_mib);
+  const bool met = idle < 0.5 && big.shown == 10000 && big.after_last_ms < 1000 && big.longest_stall_ms <= 100 &&
+                   big.added_mib < 20;
+  std::printf("window summary: idle %.3f %%, 10000 lines in %.0f ms after last, stall %.0f ms, +%.1f MiB: %s\n",
+              idle, big.after_last_ms, big.longest_stall_ms, big.added_mib, met ? "goals met" : "goals NOT met");
+  return 0;
+}
