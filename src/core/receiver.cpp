@@ -63,7 +63,7 @@ int receive_replies(SOCKET sock, char* buffer, const std::atomic<bool>& stop, co
   };
   while (!stop.load(std::memory_order_relaxed)) {
     // Waiting on readiness rather than sleeping between receives: a burst is taken as fast as it comes.
-    if (platform::wait_readable(sock, limits.longest_wait_ms) == 0) continue;
+    if (platform::wait_readable(sock, limits.longest_wait_ms, limits.wake) == 0) continue;
     Take outcome = Take::datagram;
     while (outcome == Take::datagram && !stop.load(std::memory_order_relaxed)) {
       std::optional<Sighting> sighting;

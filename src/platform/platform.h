@@ -60,8 +60,14 @@ int set_non_blocking(SOCKET sock, unsigned long enabled);
 // longer than len fails with kErrorMessageTooLong (and is consumed) on every platform.
 int receive_datagram(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen);
 
-// Waits until the socket has a datagram queued or timeout_ms has passed. 1 readable, 0 timeout, -1 error.
-int wait_readable(SOCKET sock, int timeout_ms);
+// Waits until the socket has a datagram queued, `wake` (if not INVALID_SOCKET) is readable, or timeout_ms
+// has passed. 1 something readable, 0 timeout, -1 error.
+int wait_readable(SOCKET sock, int timeout_ms, SOCKET wake = INVALID_SOCKET);
+
+// A connected pair: a byte sent on pair[1] makes pair[0] readable. It lets one thread wake another that
+// waits on a socket at once, instead of that thread waking up often to look. False on failure.
+bool open_wake_pair(SOCKET (&pair)[2]);
+void send_wake(SOCKET writer);
 
 // Zero-filled block from the process heap, or null. Release with heap_free.
 void* heap_alloc_zeroed(std::size_t size);

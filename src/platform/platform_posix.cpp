@@ -101,13 +101,22 @@ int receive_datagram(SOCKET sock, char* buf, int len, sockaddr* from, int* froml
   return static_cast<int>(n);
 }
 
-int wait_readable(SOCKET sock, int timeout_ms) {
+int wait_readable(SOCKET sock, int timeout_ms, SOCKET wake) {
   // No socket: report "readable" so that the caller's receive fails and says why, instead of waiting forever.
   if (sock == INVALID_SOCKET) return 1;
-  pollfd pfd{sock, POLLIN, 0};
-  const int ready = ::poll(&pfd, 1, timeout_ms);
+  pollfd fds[2] = {{sock, POLLIN, 0}, {wake, POLLIN, 0}};
+  const int ready = ::poll(fds, wake == INVALID_SOCKET ? 1 : 2, timeout_ms);
   if (ready < 0) return errno == EINTR ? 0 : -1;
   return ready > 0 ? 1 : 0;
+}
+
+bool open_wake_pair(SOCKET (&pair)[2]) {
+  return ::socketpair(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, pair) == 0;
+}
+
+void send_wake(SOCKET writer) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t sent = ::send(writer, &byte, 1, MSG_DONTWAIT);
 }
 
 void* heap_alloc_zeroed(std::size_t size) { return std::calloc(1, size); }

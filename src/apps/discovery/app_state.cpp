@@ -10,5 +10,6 @@ SOCKET s = INVALID_SOCKET;
 addrinfo* resmulti = nullptr;
 
 std::atomic<bool> listener_stop{false};
+SOCKET listener_wake[2] = {INVALID_SOCKET, INVALID_SOCKET};
 
 ReplyMailbox mailbox;

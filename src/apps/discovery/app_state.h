@@ -27,5 +27,8 @@ extern addrinfo* resmulti;
 class ReplyMailbox;
 extern ReplyMailbox mailbox;
 
-// Set by the GUI thread to end the listener; the listener notices within 10 ms.
+// Set by the GUI thread to end the listener, which then gets a byte on listener_wake[0] from
+// listener_wake[1] and notices at once. Both sockets are made before the listener starts and closed after
+// it has been joined.
 extern std::atomic<bool> listener_stop;
+extern SOCKET listener_wake[2];

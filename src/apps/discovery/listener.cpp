@@ -13,6 +13,9 @@
 
 namespace {
 
+// With a wake socket, a stop is noticed at once; this long a wait keeps an idle listener almost asleep.
+constexpr int kIdleWaitMs = 1000;
+
 // Set-up up to the first probes. False when the group does not resolve (its line printed).
 bool set_up_endpoint() {
   const SOCKET sock = initialize_socket(protocol::kService);
@@ -46,7 +49,12 @@ int run_thread(const SightingSink& deliver) {
     diag::print(diag::Stream::err, "HeapAlloc() failed with error code %lu\n", platform::last_system_error());
     return -1;
   }
-  const int result = receive_replies(s, buffer, listener_stop, deliver);
+  ReceiveLimits limits;
+  if (listener_wake[0] != INVALID_SOCKET) {
+    limits.wake = listener_wake[0];
+    limits.longest_wait_ms = kIdleWaitMs;
+  }
+  const int result = receive_replies(s, buffer, listener_stop, deliver, limits);
   platform::heap_free(buffer);
   return result;
 }
@@ -54,7 +62,7 @@ int run_thread(const SightingSink& deliver) {
 namespace {
 
 // Replies shown per pass of the GUI event loop: small enough to keep the window responsive.
-constexpr std::size_t kRepliesPerPass = 2000;
+constexpr std::size_t kRepliesPerPass = 500;
 
 void show_waiting_replies();
 
@@ -74,6 +82,7 @@ void show_waiting_replies() {
 
 std::thread start_listener() {
   listener_stop = false;
+  if (!platform::open_wake_pair(listener_wake)) listener_wake[0] = listener_wake[1] = INVALID_SOCKET;
   return std::thread([] {
     run_thread([](SightingBatch&& batch) {
       // The list and its control belong to the GUI thread: replies travel there through the mailbox.
@@ -84,7 +93,12 @@ std::thread start_listener() {
 
 void stop_listener_and_release(std::thread& listener) {
   listener_stop = true;
+  if (listener_wake[1] != INVALID_SOCKET) platform::send_wake(listener_wake[1]);
   if (listener.joinable()) listener.join();
+  for (SOCKET& end : listener_wake) {
+    platform::close_socket(end);
+    end = INVALID_SOCKET;
+  }
   mailbox.take(ReplyMailbox::kMaxWaiting);  // nobody will show what is still waiting
   std::lock_guard lock(endpoint_mutex);
   if (resmulti != nullptr) freeaddrinfo(resmulti);

@@ -30,7 +30,10 @@ std::optional<Sighting> sighting_from_datagram(const char* data, std::size_t siz
                                                int fromlen);
 
 struct ReceiveLimits {
-  int longest_wait_ms = 10;  // how soon a stop request is noticed when nothing arrives
+  // How soon `stop` is noticed when nothing arrives. With a wake socket, a stop is noticed at once and
+  // the loop may wait long: an idle listener then costs nothing.
+  int longest_wait_ms = 10;
+  SOCKET wake = INVALID_SOCKET;  // readable once the stop is requested (see platform::open_wake_pair)
   std::size_t batch_size = 256;  // sightings handed over at most at once
 };
 

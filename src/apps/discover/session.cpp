@@ -1,0 +1,218 @@
+#include "session.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <optional>
+#include <set>
+
+#include "alarm.h"
+#include "interrupt.h"
+#include "roster.h"
+#include "startup.h"
+#include "vantrel/diagnostics.h"
+#include "vantrel/endpoint.h"
+#include "vantrel/interfaces.h"
+#include "vantrel/read_line.h"
+#include "vantrel/receiver.h"
+#include "vantrel/resolve.h"
+
+namespace discover {
+namespace {
+
+// Timing, single receiving thread: receive_replies runs on this thread until `wake_` is raised, by the
+// Alarm at the next deadline or probe time, by the sink once --expect is met, or by SIGINT/SIGTERM. The
+// loop in run() then decides what the wake-up means. The Alarm's thread touches nothing but the flag.
+class Session {
+ public:
+  Session(const Options& options, Printer& printer, SOCKET sock, const addrinfo* group)
+      : options_(options), printer_(printer), sock_(sock), group_(group) {
+    stop_on_interrupt(&wake_);
+  }
+  // The Alarm's thread, which may be running the handler, is joined only after this, before wake_ goes.
+  ~Session() { stop_on_interrupt(nullptr); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  int run(const std::vector<std::string>& addresses);
+
+ private:
+  bool start(const std::vector<std::string>& addresses);
+  void probe_again();
+  int join(const std::string& address);
+  int send(const std::string& address);
+  bool listen_until(Clock::time_point wake_at);
+  void take(SightingBatch&& batch);
+
+  const Options& options_;
+  Printer& printer_;
+  SOCKET sock_;
+  const addrinfo* group_;
+  std::atomic<bool> wake_{false};
+  Alarm alarm_{wake_};
+  Roster roster_;
+  std::set<std::string> joined_;
+  unsigned round_ = 0;
+  bool answered_ = false;
+  bool expect_met_ = false;
+  std::array<char, protocol::kMaxReplySize> buffer_{};
+};
+
+int Session::run(const std::vector<std::string>& addresses) {
+  if (!start(addresses)) return kCannotRun;
+  const Clock::time_point begin = Clock::now();
+  std::optional<Clock::time_point> deadline;
+  if (!options_.watch || options_.timeout_given) deadline = begin + options_.timeout;
+  Clock::time_point next_probe = begin + options_.interval;
+  for (;;) {
+    Clock::time_point wake_at = options_.watch ? next_probe : *deadline;
+    if (deadline) wake_at = std::min(wake_at, *deadline);
+    if (!listen_until(wake_at)) {
+      report("receiving on UDP port " + std::string(protocol::kService) + " failed (" + reason(errno) +
+             "): run with -v to see the error code");
+      return kCannotRun;
+    }
+    if (interrupted() || expect_met_) break;
+    const Clock::time_point now = Clock::now();
+    if (deadline && now >= *deadline) break;
+    if (options_.watch && now >= next_probe) {
+      for (const Listed& gone : roster_.drop_silent(round_)) printer_.gone(gone.address, gone.device);
+      ++round_;
+      probe_again();
+      next_probe = now + options_.interval;
+    }
+  }
+  return answered_ ? kFound : kNoneFound;
+}
+
+// The first round: join on every interface before the first probe leaves, so that no early reply meets
+// an interface that has not joined yet. False after reporting why discovery cannot go on.
+bool Session::start(const std::vector<std::string>& addresses) {
+  const bool chosen = !options_.interfaces.empty();
+  std::string first_failure;
+  for (const std::string& address : addresses) {
+    const int error = join(address);
+    if (error == 0) continue;
+    if (chosen) {
+      report(join_failure(address, error, true));
+      return false;
+    }
+    if (first_failure.empty()) first_failure = join_failure(address, error, false);
+  }
+  if (joined_.empty()) {
+    report(first_failure);
+    return false;
+  }
+  bool sent_any = false;
+  for (const std::string& address : addresses) {
+    const int error = send(address);
+    sent_any = sent_any || error == 0;
+    if (error != 0 && chosen) {
+      report("cannot send the probe through interface " + address + " (" + reason(error) + ")");
+      return false;
+    }
+  }
+  if (!sent_any) report("cannot send the probe through any interface: check the routes and the firewall");
+  return sent_any;
+}
+
+// Later rounds under --watch: interfaces may have come or gone since the last round.
+void Session::probe_again() {
+  const std::optional<std::vector<std::string>> addresses = interface_addresses(options_.interfaces);
+  if (!addresses) return;
+  std::erase_if(joined_, [&](const std::string& joined) {
+    return std::find(addresses->begin(), addresses->end(), joined) == addresses->end();
+  });
+  for (const std::string& address : *addresses) {
+    if (!joined_.contains(address)) join(address);
+  }
+  for (const std::string& address : *addresses) send(address);
+}
+
+// 0, or the error of the failed join. Read right after the core's call: with diagnostics off nothing
+// runs in between.
+int Session::join(const std::string& address) {
+  std::string text = address;  // the core takes a writable buffer
+  if (join_interface(sock_, group_, text.data(), protocol::kService) != 0) {
+    const int error = platform::last_socket_error();
+    // An address that was away and came back may still hold its membership.
+    if (error != EADDRINUSE) return error;
+  }
+  joined_.insert(address);
+  return 0;
+}
+
+int Session::send(const std::string& address) {
+  std::string text = address;
+  return send_to_interface(sock_, group_, text.data(), protocol::kService) == 0 ? 0
+                                                                                 : platform::last_socket_error();
+}
+
+// False when the receive loop ended on a failed receive rather than on the flag.
+bool Session::listen_until(Clock::time_point wake_at) {
+  alarm_.set(wake_at);
+  // A signal caught before set() lowered the flag is seen here; one caught after raises it again.
+  if (interrupted()) return true;
+  receive_replies(sock_, buffer_.data(), wake_, [this](SightingBatch&& batch) { take(std::move(batch)); });
+  return wake_.load();
+}
+
+void Session::take(SightingBatch&& batch) {
+  for (const Sighting& sighting : batch) {
+    if (expect_met_) return;  // --expect N prints exactly N devices
+    answered_ = true;
+    if (!roster_.answered(sighting, round_)) continue;
+    printer_.appeared(sighting.host, sighting.device, sighting.line);
+    diag::print(diag::Stream::err, "%s", format_read_line(sighting.bytes, sighting.line, sighting.text).c_str());
+    if (options_.expect > 0 && roster_.size() >= options_.expect) {
+      expect_met_ = true;
+      wake_ = true;
+    }
+  }
+}
+
+// The socket and the group address, released however the run ends.
+struct Endpoint {
+  SOCKET sock = INVALID_SOCKET;
+  addrinfo* group = nullptr;
+  Endpoint() = default;
+  Endpoint(const Endpoint&) = delete;
+  Endpoint& operator=(const Endpoint&) = delete;
+  ~Endpoint() {
+    if (group != nullptr) freeaddrinfo(group);
+    if (sock != INVALID_SOCKET) {
+      platform::close_socket(sock);
+      platform::socket_library_stop();
+    }
+  }
+};
+
+}  // namespace
+
+int run_discovery(const Options& options, Printer& printer) {
+  const std::optional<std::vector<std::string>> addresses = interface_addresses(options.interfaces);
+  if (!addresses) {
+    report("cannot list the network interfaces (" + reason(errno) + ")");
+    return kCannotRun;
+  }
+  if (addresses->empty()) {
+    report("no network interface with an IPv4 address is up");
+    return kCannotRun;
+  }
+  Endpoint endpoint;
+  endpoint.sock = initialize_socket(protocol::kService);
+  if (endpoint.sock == INVALID_SOCKET) {
+    report(socket_failure(platform::last_socket_error()));
+    return kCannotRun;
+  }
+  endpoint.group = ResolveAddress(protocol::kGroupAddress, protocol::kService, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  if (endpoint.group == nullptr) {
+    report("cannot resolve the group address " + std::string(protocol::kGroupAddress));
+    return kCannotRun;
+  }
+  Session session(options, printer, endpoint.sock, endpoint.group);
+  return session.run(*addresses);
+}
+
+}  // namespace discover
