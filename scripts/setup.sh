@@ -8,6 +8,7 @@ packages=(
   libgtest-dev                        # tests
   iproute2                            # network namespaces for every test that opens a socket
   xvfb x11-apps imagemagick           # headless window, screenshots
+  clang libclang-rt-14-dev            # fuzzers (libFuzzer)
   procps psmisc                       # process helpers used by the scripts
 )
 

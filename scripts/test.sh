@@ -1,8 +1,56 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test. Tests that open sockets build network namespaces of their own
-# (they need root) and remove them afterwards; nothing is sent on this machine's own network.
+# Builds everything and runs every test: the normal build, then the whole suite again under
+# AddressSanitizer+UndefinedBehaviorSanitizer (with LeakSanitizer) and under ThreadSanitizer, then each
+# fuzzer for a bounded time. Tests that open sockets build network namespaces of their own (they need
+# root) and remove them afterwards; nothing is sent on this machine's own network.
+#
+# VANTREL_TEST_QUICK=1 runs the normal build's tests only.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/build.sh"
+jobs="$(nproc)"
+fuzz_seconds="${VANTREL_FUZZ_SECONDS:-60}"
+
+step() { printf '\n=== %s\n' "$*" >&2; }
+
+configure_and_build() {  # build-dir, cmake options...
+  local dir="$root/$1"
+  shift
+  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir"
+}
+
+run_suite() {  # build-dir
+  ctest --test-dir "$root/$1" --output-on-failure --timeout 600 -j "$jobs"
+}
+
+run_fuzzers() {
+  local work
+  work="$(mktemp -d)"
+  trap 'rm -rf "$work"' RETURN
+  for target in decode_reply datagram_path; do
+    mkdir -p "$work/$target"
+    cp "$root/tests/fuzz/corpus/$target/"* "$work/$target/"
+    "$root/build-fuzz/bin/${target}_fuzz" -max_total_time="$fuzz_seconds" -max_len=4096 \
+      -artifact_prefix="$work/" "$work/$target" 2>&1 | tail -n 2
+  done
+}
+
+"$root/scripts/setup.sh"
 "$root/scripts/netbed.sh" reap || true
-ctest --test-dir "$root/build" --output-on-failure --timeout 300 -j "$(nproc)"
+
+step "build and test"
+configure_and_build build
+run_suite build
+[ "${VANTREL_TEST_QUICK:-0}" = 1 ] && exit 0
+
+step "AddressSanitizer + UndefinedBehaviorSanitizer + LeakSanitizer"
+configure_and_build build-asan -DVANTREL_SANITIZE=address
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 run_suite build-asan
+
+step "ThreadSanitizer"
+configure_and_build build-tsan -DVANTREL_SANITIZE=thread
+TSAN_OPTIONS="suppressions=$root/tests/sanitizers/tsan.supp" run_suite build-tsan
+
+step "fuzzing, ${fuzz_seconds} s per target"
+CC=clang CXX=clang++ configure_and_build build-fuzz -DVANTREL_FUZZ=ON -DVANTREL_BUILD_GUI=OFF -DVANTREL_BUILD_TESTS=OFF
+run_fuzzers
