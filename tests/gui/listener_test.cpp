@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <set>
 #include <thread>
 
 #include "app_state.h"
@@ -224,6 +225,40 @@ TEST_F(Listener, ClosingTheWindowDuringAStreamStopsTheListenerPromptly) {
   streaming = false;
   stream.join();
   QApplication::processEvents();  // queued batches for the gone window are dropped, not run
+}
+
+TEST_F(Listener, StressRefreshAThousandTimesWhileAHundredThousandRepliesStreamThenCloseMidStream) {
+  std::atomic<bool> streaming{true};
+  std::atomic<int> sent{0};
+  std::thread stream([&] {
+    testbed::InsideNamespace inside(bed_->ns("dev"));
+    const int sock = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(5556);
+    inet_pton(AF_INET, "10.77.0.1", &to.sin_addr);
+    for (int i = 0; i < 100000 && streaming; ++i) {
+      const std::string datagram = reply("ST" + std::to_string(i % 5000), i % 3 == 0 ? "true" : nullptr);
+      sendto(sock, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+      if (++sent % 1000 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    close(sock);
+  });
+  for (int press = 0; press < 1000; ++press) {
+    btn_exit_cb();
+    QApplication::processEvents();
+    ASSERT_TRUE(list_matches_control()) << "after press " << press;
+  }
+  // Close while the stream still runs (or has only just ended).
+  pump_until([&] { return sent > 50000; }, 20000);
+  window_->close();
+  QApplication::processEvents();
+  EXPECT_TRUE(list_matches_control());
+  stop_listener_and_release(listener_);
+  window_.reset();
+  flatList = nullptr;
+  streaming = false;
+  stream.join();
 }
 
 }  // namespace
