@@ -11,6 +11,8 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <atomic>
+#include <arpa/inet.h>
 
 #include "app_state.h"
 #include "child_process.h"
@@ -124,6 +126,107 @@ BigList big_list(int devices) {
   return result;
 }
 
+long peak_rss_kib() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return 0;
+}
+
+// One datagram of the flood: every fourth a valid reply with a new serial number, the rest junk of every
+// kind (each first byte, cut JSON, deep nesting, oversized).
+std::string flood_datagram(long i) {
+  switch (i % 8) {
+    case 0:
+    case 4:
+      return "\x01{\"model\":\"VX-FLOOD\",\"serial_number\":\"F" + std::to_string(i) + "\"}";
+    case 1:
+      return std::string(1, static_cast<char>(i % 256)) + "{\"model\":\"X\",\"serial_number\":\"J\"}";
+    case 2:
+      return "\x01{\"model\":\"VX\",\"serial_number\":\"" + std::to_string(i);
+    case 3:
+      return "\x01" + std::string(600, '[') + std::string(600, ']');
+    case 5:
+      return i % 64 == 5 ? std::string(65000, '\x01') : "\x01[]";
+    case 6:
+      return "\x01{\"model\":1,\"serial_number\":\"T\"}";
+    default:
+      return std::string(1, '\0');
+  }
+}
+
+struct Flood {
+  long sent_valid = 0;
+  long listed = 0;
+  double longest_stall_ms = 0;
+  double peak_mib = 0;
+  double rate = 0;
+};
+
+// A peer floods the window at about `per_second` datagrams a second for `seconds`.
+Flood flood(long per_second, int seconds) {
+  Flood result;
+  testbed::NetBed bed(1);
+  bed.add_device("dev", "0");
+  testbed::InsideNamespace inside(bed.ns("tool"));
+  DiagCapture quiet;
+  MainWindow window([] { btn_exit_cb(); });
+  flatList = window.deviceList();
+  window.show();
+  std::thread listener = start_listener();
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < 500) QApplication::processEvents();
+
+  std::atomic<bool> sending{true};
+  long sent = 0;
+  std::thread sender([&] {
+    testbed::InsideNamespace peer(bed.ns("dev"));
+    const int sock = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(5556);
+    inet_pton(AF_INET, "10.77.0.1", &to.sin_addr);
+    const auto start = std::chrono::steady_clock::now();
+    for (long i = 0; sending; ++i) {
+      const std::string datagram = flood_datagram(i);
+      sendto(sock, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+      if (i % 8 == 0 || i % 8 == 4) ++result.sent_valid;
+      ++sent;
+      // Pace to the target rate.
+      const auto due = start + std::chrono::microseconds(i * 1000000 / per_second);
+      if (std::chrono::steady_clock::now() < due) std::this_thread::sleep_until(due);
+    }
+    close(sock);
+  });
+
+  qint64 last_tick = clock.elapsed();
+  qint64 longest = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    longest = std::max(longest, clock.elapsed() - last_tick);
+    last_tick = clock.elapsed();
+  });
+  ticker.start(1);
+  const qint64 end = clock.elapsed() + seconds * 1000;
+  while (clock.elapsed() < end) QApplication::processEvents();
+  sending = false;
+  sender.join();
+  const qint64 drain_until = clock.elapsed() + 1000;
+  while (clock.elapsed() < drain_until) QApplication::processEvents();
+  ticker.stop();
+
+  result.listed = static_cast<long>(list.size());
+  result.longest_stall_ms = static_cast<double>(longest);
+  result.peak_mib = static_cast<double>(peak_rss_kib()) / 1024.0;
+  result.rate = static_cast<double>(sent) / seconds;
+  stop_listener_and_release(listener);
+  list.clear();
+  flatList = nullptr;
+  return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -139,6 +242,10 @@ int main(int argc, char** argv) {
   std::printf("big list: %d of 10000 shown, %.0f ms after the last datagram (goal < 1000), longest event-loop "
               "stall %.0f ms (goal <= 100), %.1f MiB added (goal < 20)\n",
               big.shown, big.after_last_ms, big.longest_stall_ms, big.added_mib);
+  const Flood flooded = flood(200000, 10);
+  std::printf("flood: %.0f datagrams/s for 10 s, %ld valid sent, %ld listed (cap 100000), longest event-loop stall "
+              "%.0f ms, peak memory %.1f MiB\n",
+              flooded.rate, flooded.sent_valid, flooded.listed, flooded.longest_stall_ms, flooded.peak_mib);
   const bool met = idle < 0.5 && big.shown == 10000 && big.after_last_ms < 1000 && big.longest_stall_ms <= 100 &&
                    big.added_mib < 20;
   std::printf("window summary: idle %.3f %%, 10000 lines in %.0f ms after last, stall %.0f ms, +%.1f MiB: %s\n",
