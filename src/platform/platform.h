@@ -60,6 +60,13 @@ int set_non_blocking(SOCKET sock, unsigned long enabled);
 // longer than len fails with kErrorMessageTooLong (and is consumed) on every platform.
 int receive_datagram(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen);
 
+// Asks the socket to report, with each datagram, the interface it arrived on (see receive_datagram_on).
+int enable_arrival_interface(SOCKET sock);
+
+// receive_datagram, and the IPv4 address of the local interface the datagram arrived on (INADDR_ANY when
+// the system does not say).
+int receive_datagram_on(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen, in_addr* arrived_on);
+
 // Waits until the socket has a datagram queued, `wake` (if not INVALID_SOCKET) is readable, or timeout_ms
 // has passed. 1 something readable, 0 timeout, -1 error.
 int wait_readable(SOCKET sock, int timeout_ms, SOCKET wake = INVALID_SOCKET);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <mutex>
@@ -94,6 +95,39 @@ int receive_datagram(SOCKET sock, char* buf, int len, sockaddr* from, int* froml
   const ssize_t n = ::recvfrom(sock, buf, static_cast<size_t>(len), MSG_TRUNC, from, &addrlen);
   if (n < 0) return SOCKET_ERROR;
   *fromlen = static_cast<int>(addrlen);
+  if (n > len) {
+    errno = EMSGSIZE;
+    return SOCKET_ERROR;
+  }
+  return static_cast<int>(n);
+}
+
+int enable_arrival_interface(SOCKET sock) {
+  const int on = 1;
+  return ::setsockopt(sock, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) == 0 ? 0 : SOCKET_ERROR;
+}
+
+int receive_datagram_on(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen, in_addr* arrived_on) {
+  char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+  iovec io{buf, static_cast<size_t>(len)};
+  msghdr message{};
+  message.msg_name = from;
+  message.msg_namelen = static_cast<socklen_t>(*fromlen);
+  message.msg_iov = &io;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  const ssize_t n = ::recvmsg(sock, &message, MSG_TRUNC);
+  if (n < 0) return SOCKET_ERROR;
+  *fromlen = static_cast<int>(message.msg_namelen);
+  arrived_on->s_addr = htonl(INADDR_ANY);
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+      in_pktinfo info{};
+      std::memcpy(&info, CMSG_DATA(c), sizeof info);
+      *arrived_on = info.ipi_spec_dst;  // our address on the arriving interface
+    }
+  }
   if (n > len) {
     errno = EMSGSIZE;
     return SOCKET_ERROR;
