@@ -4,6 +4,10 @@
 #include "vantrel/diagnostics.h"
 #include "vantrel/read_line.h"
 
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
 namespace {
 
 // One "list is full" line per fill, so that a flood does not become a flood of diagnostics.
@@ -18,17 +22,27 @@ void report_full_once() {
 }  // namespace
 
 void show_new_device_lines(const SightingBatch& batch) {
+  // Each new line gets its log line, then its list control item, then its `list` entry. The log lines of
+  // one batch go out in one write, ahead of the batch's items, which keeps that order for every line.
+  std::vector<const Sighting*> fresh;
+  std::unordered_set<std::string_view> in_batch;
+  std::string log;
   for (const Sighting& sighting : batch) {
-    if (list.contains(sighting.line)) continue;
-    if (list.full()) {
+    if (list.contains(sighting.line) || !in_batch.insert(sighting.line).second) continue;
+    if (list.size() + fresh.size() >= list.capacity()) {
       report_full_once();
-      continue;
+      break;
     }
-    diag::print(diag::Stream::out, "%s", format_read_line(sighting.bytes, sighting.line, sighting.text).c_str());
-    // Device lines are UTF-8; invalid sequences show as replacement characters.
-    flatList->addItem(QString::fromUtf8(sighting.line.data(), static_cast<qsizetype>(sighting.line.size())));
-    list.add(sighting.line);
+    log += format_read_line(sighting.bytes, sighting.line, sighting.text);
+    fresh.push_back(&sighting);
   }
+  if (fresh.empty()) return;
+  diag::print(diag::Stream::out, "%s", log.c_str());
+  for (const Sighting* sighting : fresh) {
+    // Device lines are UTF-8; invalid sequences show as replacement characters.
+    flatList->addItem(QString::fromUtf8(sighting->line.data(), static_cast<qsizetype>(sighting->line.size())));
+  }
+  for (const Sighting* sighting : fresh) list.add(sighting->line);
 }
 
 void clear_device_lines() {

@@ -20,6 +20,7 @@ class DeviceList {
   AddResult add(const std::string& line);
   bool contains(const std::string& line) const { return seen_.contains(line); }
   bool full() const { return lines_.size() >= capacity_; }
+  std::size_t capacity() const { return capacity_; }
   void clear();
 
   const std::vector<std::string>& lines() const { return lines_; }
