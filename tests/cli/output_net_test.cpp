@@ -1,0 +1,139 @@
+// What a discovery prints for real devices: the window's lines or JSON objects, each device once, and
+// nothing but data on standard output.
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+
+#include "discover_bed.h"
+
+namespace {
+
+using clitest::lines;
+using namespace std::chrono_literals;
+
+struct SimDevice {
+  std::string name;
+  std::string model;
+  std::string serial;
+  std::string boot;  // on, off or none
+};
+
+const SimDevice kDevices[] = {
+    {"booted", "VX-200", "A-1", "on"},
+    {"halted", "VX-100", "B-2", "off"},
+    {"silent", "VX 50", "C 3", "none"},
+};
+
+class Output : public clitest::DiscoverBed {
+ protected:
+  // One device per kDevices entry on segment 0; their addresses, in the same order.
+  std::vector<std::string> add_all() {
+    std::vector<std::string> addresses;
+    for (const SimDevice& d : kDevices) {
+      const std::vector<std::string> got =
+          add_device(d.name, "0", {"--model", d.model, "--serial", d.serial, "--boot-state", d.boot});
+      addresses.push_back(got.empty() ? "" : got.front());
+    }
+    return addresses;
+  }
+};
+
+std::vector<std::string> sorted(std::vector<std::string> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+TEST_F(Output, TextLinesAsTheWindowShowsThemAndLogLinesOnlyOnStandardError) {
+  build(1);
+  const std::vector<std::string> addresses = add_all();
+  std::vector<std::string> expected;
+  for (std::size_t i = 0; i < addresses.size(); ++i) {
+    const SimDevice& d = kDevices[i];
+    expected.push_back(clitest::device_line(addresses[i], d.model, d.serial, d.boot));
+  }
+
+  const clitest::Outcome run = discover({"--timeout", "1.5", "-v"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(sorted(lines(run.out)), sorted(expected));
+  for (const std::string& line : lines(run.out)) EXPECT_TRUE(clitest::looks_like_device_line(line)) << line;
+  for (const std::string& line : expected) {
+    EXPECT_NE(run.err.find(" bytes from " + line + ": \\x01{"), std::string::npos) << line << "\n" << run.err;
+  }
+  EXPECT_NE(run.err.find("Binding to [0.0.0.0]:5556"), std::string::npos) << "-v shows the socket steps";
+}
+
+TEST_F(Output, JsonObjectPerDeviceWithBootStateTrueFalseOrNull) {
+  build(1);
+  const std::vector<std::string> addresses = add_all();
+  std::vector<nlohmann::json> expected;
+  for (std::size_t i = 0; i < addresses.size(); ++i) {
+    const SimDevice& d = kDevices[i];
+    const nlohmann::json boot = d.boot == "none" ? nlohmann::json(nullptr) : nlohmann::json(d.boot == "on");
+    expected.push_back(
+        {{"address", addresses[i]}, {"model", d.model}, {"serial_number", d.serial}, {"boot_state", boot}});
+  }
+
+  const clitest::Outcome run = discover({"--json", "--timeout", "1.5", "-v"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  std::vector<nlohmann::json> got;
+  for (const std::string& line : lines(run.out)) {
+    const nlohmann::json object = nlohmann::json::parse(line, nullptr, false);
+    ASSERT_TRUE(object.is_object()) << "not a JSON object on standard output: " << line;
+    got.push_back(object);
+  }
+  std::sort(got.begin(), got.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(got, expected);
+  EXPECT_EQ(run.out.rfind("{\"address\":", 0), 0u) << "members keep their order: " << run.out;
+}
+
+TEST_F(Output, SilentWithoutVerbose) {
+  build(1);
+  add_device("dev", "0", {"--model", "VX", "--serial", "S"});
+  const clitest::Outcome run = discover({"--timeout", "1"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(Output, EachDeviceLineOnceHoweverOftenItArrives) {
+  struct Case {
+    const char* what;
+    std::string segments;
+    std::vector<std::string> sim_args;
+  };
+  const Case cases[] = {
+      {"three replies per probe", "0", {"--count", "3"}},
+      {"probed on two segments, replying to the group through one", "0,1", {"--reply-to", "group"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    build(2);
+    std::vector<std::string> args = {"--model", "VX", "--serial", "DUP"};
+    args.insert(args.end(), c.sim_args.begin(), c.sim_args.end());
+    const std::vector<std::string> addresses = add_device("dup", c.segments, args);
+    ASSERT_FALSE(addresses.empty());
+
+    const clitest::Outcome run = discover({"--timeout", "1.5", "-v"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(lines(run.out), std::vector<std::string>{clitest::device_line(addresses[0], "VX", "DUP", "none")});
+    sims_.clear();
+    bed_.reset();
+  }
+}
+
+TEST_F(Output, ControlBytesEscapedOnATerminalAndPassedThroughAPipe) {
+  build(1);
+  add_device("dev", "0", {"--model", "VX\x1b[2J", "--serial", "S\x07"});
+  const clitest::Outcome piped = discover({"--timeout", "1"});
+  EXPECT_NE(piped.out.find("Model: VX\x1b[2J, Serial Number: S\x07\n"), std::string::npos) << piped.out;
+
+  // script(1) gives the tool a terminal as standard output.
+  const std::string command = "ip netns exec " + bed_->ns("tool") + " " + testbed::bin("vantrel-discover") +
+                              " --timeout 1";
+  testbed::ChildProcess tty({"script", "-q", "-e", "-c", command, "/dev/null"});
+  EXPECT_EQ(tty.wait(20s), 0) << tty.err();
+  EXPECT_NE(tty.out().find("Model: VX\\x1B[2J, Serial Number: S\\x07"), std::string::npos) << tty.out();
+  EXPECT_EQ(tty.out().find('\x1b'), std::string::npos);
+}
+
+}  // namespace
