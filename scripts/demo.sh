@@ -9,7 +9,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 netbed="$root/scripts/netbed.sh"
-bin="$root/build/bin"
+bin="${VANTREL_BIN_DIR:-$root/build/bin}"  # set by the test that runs this script
 screenshot=""
 case "${1:-}" in
   --screenshot) screenshot="${2:?--screenshot needs a file name}" ;;
@@ -17,7 +17,7 @@ case "${1:-}" in
   *) echo "usage: $0 [--screenshot FILE.png]" >&2; exit 2 ;;
 esac
 
-"$root/scripts/build.sh" >/dev/null
+[ -n "${VANTREL_BIN_DIR:-}" ] || "$root/scripts/build.sh" >/dev/null
 prefix="vd$$xdemo"
 xvfb_pid=""
 log="$(mktemp)"
@@ -55,4 +55,5 @@ for _ in $(seq 100); do [ "$(grep -c '^read ' "$log")" -ge 3 ] && break; sleep 0
 sleep 0.5
 xwd -root -silent -display "$display" | convert xwd:- -crop 600x300+900+450 +repage "$screenshot"
 grep '^read ' "$log" >&2 || true
+[ "$(grep -c '^read ' "$log")" -ge 3 ] || { echo "demo: the window did not list the three devices" >&2; exit 1; }
 echo "demo: saved $screenshot" >&2
