@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app_state.h"
+#include "child_process.h"
 #include "diag_capture.h"
 #include "listener.h"
 #include "main_window.h"
@@ -20,6 +21,7 @@
 namespace {
 
 using namespace std::string_literals;
+using namespace std::chrono_literals;
 
 std::string reply(const std::string& serial, const char* boot = nullptr) {
   std::string json = R"({"model":"VX","serial_number":")" + serial + "\"";
@@ -225,6 +227,16 @@ TEST_F(Listener, ClosingTheWindowDuringAStreamStopsTheListenerPromptly) {
   streaming = false;
   stream.join();
   QApplication::processEvents();  // queued batches for the gone window are dropped, not run
+}
+
+TEST_F(Listener, BurstOfAThousandRepliesWithinMillisecondsIsListedWhole) {
+  testbed::ChildProcess sim(bed_->in("dev", {testbed::bin("vantrel-device-sim"), "--count", "1000", "--serial", "B"}));
+  ASSERT_TRUE(sim.wait_for("ready", 10s, true)) << sim.err();
+  btn_exit_cb();  // the simulator answers this probe with its 1000 replies at once
+  EXPECT_TRUE(pump_until([] { return list.size() == 1000; }, 10000)) << list.size();
+  pump_for(200);
+  EXPECT_EQ(list.size(), 1000u);
+  EXPECT_TRUE(list_matches_control());
 }
 
 TEST_F(Listener, StressRefreshAThousandTimesWhileAHundredThousandRepliesStreamThenCloseMidStream) {

@@ -7,7 +7,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <fcntl.h>
+
 #include "app_state.h"
+#include "listener.h"
 #include "device_lines.h"
 #include "diag_capture.h"
 #include "main_window.h"
@@ -89,6 +92,17 @@ TEST_F(Window, RefreshBeforeSetUpEmptiesListSaysSoAndKeepsTheWindowOpen) {
   EXPECT_TRUE(window_->isVisible());
   EXPECT_EQ(capture.out(), "") << "nothing may be sent without a socket";
   EXPECT_EQ(capture.err(), "Refresh: discovery socket or group address not set up; no probe sent\n");
+}
+
+TEST_F(Window, ShutdownWithoutASocketLeavesStandardInputOpen) {
+  // The listener never ran: there is no socket, and "no socket" is not descriptor 0.
+  {
+    std::lock_guard lock(endpoint_mutex);
+    EXPECT_EQ(s, INVALID_SOCKET);
+  }
+  std::thread never_started;
+  stop_listener_and_release(never_started);
+  EXPECT_NE(fcntl(0, F_GETFD), -1) << "standard input was closed";
 }
 
 TEST_F(Window, F5RefreshesToo) {

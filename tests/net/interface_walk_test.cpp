@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -172,6 +173,34 @@ TEST_F(InterfaceWalk, JoinsAndProbesOnlyAddressedInterfacesThatAreUp) {
     sources.insert(datagram.source);
   }
   EXPECT_EQ(sources, (std::set<std::string>{"10.77.0.1", "10.77.1.1"}));
+}
+
+TEST_F(InterfaceWalk, OverlappingSendWalksKeepEachProbeOnItsOwnInterface) {
+  // Two threads walk at once, as the start-up probe and a Refresh can: each "set interface, send" pair
+  // must stay together, so every segment gets exactly one probe per walk.
+  testbed::NetBed bed(2);
+  ASSERT_TRUE(bed.ok());
+  const std::vector<std::string> peer = bed.add_device("peer", "0,1");
+  ASSERT_EQ(peer.size(), 2u);
+  PeerReceiver receiver(bed.ns("peer"), peer);
+  testbed::InsideNamespace inside(bed.ns("tool"));
+  ASSERT_TRUE(inside.ok());
+  open_endpoint();
+
+  constexpr int kWalks = 200;
+  {
+    DiagCapture quiet;
+    const auto walk = [this] {
+      for (int i = 0; i < kWalks; ++i) do_for_each_interface(sock_, group_, protocol::kService, send_to_interface);
+    };
+    std::thread other(walk);
+    walk();
+    other.join();
+  }
+  std::this_thread::sleep_for(300ms);
+  std::map<std::string, int> per_source;
+  for (const Datagram& datagram : receiver.stop()) ++per_source[datagram.source];
+  EXPECT_EQ(per_source, (std::map<std::string, int>{{"10.77.0.1", 2 * kWalks}, {"10.77.1.1", 2 * kWalks}}));
 }
 
 TEST_F(InterfaceWalk, JoinsEveryInterfaceBeyondTheMembershipCapOfOneSocket) {
