@@ -61,6 +61,53 @@ double idle_cpu_percent() {
   return 100.0 * used / elapsed;
 }
 
+// The window with its listener, in the tool namespace of a one-segment bed with a peer "dev".
+class WindowInBed {
+ public:
+  WindowInBed() : bed_(1), added_(bed_.add_device("dev", "0")), inside_(bed_.ns("tool")), window_([] { btn_exit_cb(); }) {
+    flatList = window_.deviceList();
+    window_.show();
+    listener_ = start_listener();
+    clock.start();
+    while (clock.elapsed() < 500) QApplication::processEvents();
+  }
+  ~WindowInBed() {
+    stop_listener_and_release(listener_);
+    list.clear();
+    flatList = nullptr;
+  }
+  std::string peer() const { return bed_.ns("dev"); }
+
+  QElapsedTimer clock;
+
+ private:
+  testbed::NetBed bed_;
+  std::vector<std::string> added_;
+  testbed::InsideNamespace inside_;
+  DiagCapture quiet_;
+  MainWindow window_;
+  std::thread listener_;
+};
+
+// A 1 ms timer that notes the longest gap between two passes of the event loop.
+class StallMeter {
+ public:
+  explicit StallMeter(const QElapsedTimer& clock) : clock_(clock), last_(clock.elapsed()) {
+    QObject::connect(&ticker_, &QTimer::timeout, [this] {
+      longest_ = std::max(longest_, clock_.elapsed() - last_);
+      last_ = clock_.elapsed();
+    });
+    ticker_.start(1);
+  }
+  double longest_ms() const { return static_cast<double>(longest_); }
+
+ private:
+  const QElapsedTimer& clock_;
+  qint64 last_;
+  qint64 longest_ = 0;
+  QTimer ticker_;
+};
+
 struct BigList {
   double after_last_ms = 0;
   double longest_stall_ms = 0;
@@ -71,27 +118,9 @@ struct BigList {
 // 10,000 distinct replies in one burst to the window, in-process.
 BigList big_list(int devices) {
   BigList result;
-  testbed::NetBed bed(1);
-  bed.add_device("dev", "0");
-  testbed::InsideNamespace inside(bed.ns("tool"));
-  DiagCapture quiet;
-  MainWindow window([] { btn_exit_cb(); });
-  flatList = window.deviceList();
-  window.show();
-  std::thread listener = start_listener();
-  QElapsedTimer clock;
-  clock.start();
-  while (clock.elapsed() < 500) QApplication::processEvents();
-
-  // A 1 ms timer measures the longest gap between two passes of the event loop.
-  qint64 last_tick = clock.elapsed();
-  qint64 longest = 0;
-  QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    longest = std::max(longest, clock.elapsed() - last_tick);
-    last_tick = clock.elapsed();
-  });
-  ticker.start(1);
+  WindowInBed window;
+  const QElapsedTimer& clock = window.clock;
+  StallMeter stalls(clock);
 
   const long rss_before = rss_kib();
   std::vector<std::string> replies;
@@ -105,24 +134,19 @@ BigList big_list(int devices) {
     for (size_t at = 0; at < replies.size(); at += 500) {
       std::vector<std::string> slice(replies.begin() + static_cast<long>(at),
                                      replies.begin() + static_cast<long>(std::min(at + 500, replies.size())));
-      testbed::send_datagrams(bed.ns("dev"), "10.77.0.1", slice);
+      testbed::send_datagrams(window.peer(), "10.77.0.1", slice);
     }
     sent_at = clock.elapsed();
   });
-  last_tick = clock.elapsed();
   while (static_cast<int>(list.size()) < devices && clock.elapsed() < 30000) QApplication::processEvents();
-  window.deviceList()->repaint();
+  flatList->repaint();
   const qint64 shown_at = clock.elapsed();
   sender.join();
-  ticker.stop();
 
   result.shown = static_cast<int>(list.size());
   result.after_last_ms = static_cast<double>(std::max<qint64>(0, shown_at - sent_at));
-  result.longest_stall_ms = static_cast<double>(longest);
+  result.longest_stall_ms = stalls.longest_ms();
   result.added_mib = static_cast<double>(rss_kib() - rss_before) / 1024.0;
-  stop_listener_and_release(listener);
-  list.clear();
-  flatList = nullptr;
   return result;
 }
 
@@ -167,22 +191,13 @@ struct Flood {
 // A peer floods the window at about `per_second` datagrams a second for `seconds`.
 Flood flood(long per_second, int seconds) {
   Flood result;
-  testbed::NetBed bed(1);
-  bed.add_device("dev", "0");
-  testbed::InsideNamespace inside(bed.ns("tool"));
-  DiagCapture quiet;
-  MainWindow window([] { btn_exit_cb(); });
-  flatList = window.deviceList();
-  window.show();
-  std::thread listener = start_listener();
-  QElapsedTimer clock;
-  clock.start();
-  while (clock.elapsed() < 500) QApplication::processEvents();
+  WindowInBed window;
+  const QElapsedTimer& clock = window.clock;
 
   std::atomic<bool> sending{true};
   long sent = 0;
   std::thread sender([&] {
-    testbed::InsideNamespace peer(bed.ns("dev"));
+    testbed::InsideNamespace peer(window.peer());
     const int sock = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in to{};
     to.sin_family = AF_INET;
@@ -201,29 +216,18 @@ Flood flood(long per_second, int seconds) {
     close(sock);
   });
 
-  qint64 last_tick = clock.elapsed();
-  qint64 longest = 0;
-  QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    longest = std::max(longest, clock.elapsed() - last_tick);
-    last_tick = clock.elapsed();
-  });
-  ticker.start(1);
+  StallMeter stalls(clock);
   const qint64 end = clock.elapsed() + seconds * 1000;
   while (clock.elapsed() < end) QApplication::processEvents();
   sending = false;
   sender.join();
   const qint64 drain_until = clock.elapsed() + 1000;
   while (clock.elapsed() < drain_until) QApplication::processEvents();
-  ticker.stop();
 
   result.listed = static_cast<long>(list.size());
-  result.longest_stall_ms = static_cast<double>(longest);
+  result.longest_stall_ms = stalls.longest_ms();
   result.peak_mib = static_cast<double>(peak_rss_kib()) / 1024.0;
   result.rate = static_cast<double>(sent) / seconds;
-  stop_listener_and_release(listener);
-  list.clear();
-  flatList = nullptr;
   return result;
 }
 
