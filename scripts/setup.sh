@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config    # build
   qt6-base-dev nlohmann-json3-dev     # libraries
-  libgtest-dev                        # tests
+  libgtest-dev libgmock-dev           # tests
   iproute2                            # network namespaces for every test that opens a socket
   xvfb x11-apps imagemagick           # headless window, screenshots
   clang libclang-rt-14-dev            # fuzzers (libFuzzer)

@@ -14,6 +14,15 @@ std::string reason(const char* what) {
   return std::string(what) + ": " + std::strerror(platform::last_socket_error());
 }
 
+// Room for a large burst on its way out: beyond the system's cap where we may (root), else up to it.
+void enlarge_send_buffer(SOCKET sock) {
+  constexpr int kWanted = 16 * 1024 * 1024;
+#ifdef SO_SNDBUFFORCE
+  if (set_int(sock, SOL_SOCKET, SO_SNDBUFFORCE, kWanted) == 0) return;
+#endif
+  set_int(sock, SOL_SOCKET, SO_SNDBUF, kWanted);
+}
+
 bool bind_port(SOCKET sock, std::string& error) {
   sockaddr_in any{};
   any.sin_family = AF_INET;
@@ -23,14 +32,18 @@ bool bind_port(SOCKET sock, std::string& error) {
     error = reason("cannot bind UDP port 5556");
     return false;
   }
-  // Replies to the group stay on the link and never come back to us.
+  // Group replies with the discoverer's TTL; loopback off, so that our own replies never reach us (or a
+  // discoverer in this namespace, just as on a real device).
   if (set_int(sock, IPPROTO_IP, IP_MULTICAST_TTL, protocol::kMulticastTtl) != 0 ||
       set_int(sock, IPPROTO_IP, IP_MULTICAST_LOOP, 0) != 0 || platform::enable_arrival_interface(sock) != 0) {
     error = reason("cannot set the multicast options");
     return false;
   }
-  // Room for a large burst on its way out.
-  set_int(sock, SOL_SOCKET, SO_SNDBUF, 8 * 1024 * 1024);
+  if (platform::set_non_blocking(sock, 1) != 0) {
+    error = reason("cannot make the socket non-blocking");
+    return false;
+  }
+  enlarge_send_buffer(sock);
   return true;
 }
 

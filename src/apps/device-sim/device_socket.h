@@ -1,5 +1,6 @@
 // The simulated device's socket: bound to the discovery port with address reuse (so that several
-// simulators and a discoverer can share a namespace), joined to the group on every interface.
+// simulators and a discoverer can share a namespace), joined to the group on every interface,
+// non-blocking, reporting each datagram's arriving interface.
 #pragma once
 
 #include <string>

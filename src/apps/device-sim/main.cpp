@@ -19,30 +19,29 @@ void on_signal(int) {
   platform::send_wake(wake_pair[1]);
 }
 
+int fail(const std::string& error) {
+  std::fprintf(stderr, "vantrel-device-sim: %s\n", error.c_str());
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   SimOptions options;
   std::string error;
-  if (!parse_sim_options(argc, argv, options, error)) {
-    std::fprintf(stderr, "vantrel-device-sim: %s (see --help)\n", error.c_str());
-    return 2;
-  }
+  if (!parse_sim_options(argc, argv, options, error)) return fail(error + " (see --help)");
   if (options.help) {
     std::fputs(sim_usage(), stdout);
     return 0;
   }
-  platform::socket_library_start();
-  DeviceSocket device;
-  if (!open_device_socket(device, error)) {
-    std::fprintf(stderr, "vantrel-device-sim: %s\n", error.c_str());
-    return 2;
-  }
-  platform::open_wake_pair(wake_pair);
+  if (platform::socket_library_start() != 0) return fail("cannot start the socket library");
+  if (!platform::open_wake_pair(wake_pair)) return fail("cannot open the wake-up socket pair");
   std::signal(SIGINT, on_signal);
   std::signal(SIGTERM, on_signal);
 
-  const std::vector<std::string> replies = build_replies(options);
+  DeviceSocket device;
+  if (!open_device_socket(device, error)) return fail(error);
+  const Replies replies(options);
   std::fprintf(stderr, "vantrel-device-sim: ready, %ld device(s) on %zu interface(s)\n", options.count,
                device.interfaces.size());
   std::fflush(stderr);

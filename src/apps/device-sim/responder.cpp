@@ -1,17 +1,16 @@
 #include "responder.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <random>
-#include <thread>
+#include <string>
+#include <vector>
 
+#include "sender.h"
 #include "vantrel/protocol.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 struct Destination {
   sockaddr_in address{};
@@ -27,21 +26,14 @@ sockaddr_in group_address() {
   return group;
 }
 
-// Sends one datagram, waiting while the system's queues are full: a burst is slowed down, never cut.
-bool send_whole(SOCKET sock, const std::string& datagram, const sockaddr_in& to) {
-  for (int attempt = 0; attempt < 100000; ++attempt) {
-    if (::sendto(sock, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0) {
-      return true;
-    }
-    const int error = platform::last_socket_error();
-    if (error != ENOBUFS && error != EAGAIN && error != EWOULDBLOCK) return false;
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
-  }
-  return false;
+std::string text_of(in_addr address) {
+  char text[INET_ADDRSTRLEN] = {};
+  ::inet_ntop(AF_INET, &address, text, sizeof text);
+  return text;
 }
 
-// The moments (after now) at which each reply leaves: all at once, or spread at random over the jitter.
-std::vector<Clock::duration> departures(size_t count, int jitter_ms) {
+// The moments (after the start) at which each reply leaves: all at once, or spread at random over the jitter.
+std::vector<Clock::duration> departures(std::size_t count, int jitter_ms) {
   std::vector<Clock::duration> at(count, Clock::duration::zero());
   if (jitter_ms <= 0) return at;
   std::mt19937 random(std::random_device{}());
@@ -51,71 +43,83 @@ std::vector<Clock::duration> departures(size_t count, int jitter_ms) {
   return at;
 }
 
-bool answer(const DeviceSocket& device, const SimOptions& options, const std::vector<std::string>& replies,
-            const Destination& to, const std::atomic<bool>& stop) {
+void say_unsent(const Destination& to, std::size_t unsent, std::size_t all) {
+  std::fprintf(stderr, "vantrel-device-sim: cannot send to %s:%u: %s (%zu of %zu replies not sent)\n",
+               text_of(to.address.sin_addr).c_str(), ntohs(to.address.sin_port),
+               std::strerror(platform::last_socket_error()), unsent, all);
+}
+
+// Sends every reply to `to` after `delay_ms`; false when a stop cut it short.
+bool answer(const DeviceSocket& device, const SimOptions& options, const Replies& replies,
+            const Destination& to, int delay_ms, SOCKET wake) {
   if (to.to_group) {
-    ::setsockopt(device.sock, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&to.via), sizeof to.via);
+    ::setsockopt(device.sock, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&to.via),
+                 sizeof to.via);
   }
-  const auto start = Clock::now() + std::chrono::milliseconds(options.delay_ms);
+  const auto start = Clock::now() + std::chrono::milliseconds(delay_ms);
   const auto moments = departures(replies.size(), options.jitter_ms);
-  for (size_t i = 0; i < replies.size() && !stop; ++i) {
-    std::this_thread::sleep_until(start + moments[i]);
-    if (!send_whole(device.sock, replies[i], to.address)) return false;
+  for (std::size_t i = 0; i < replies.size(); ++i) {
+    if (!pause_until(start + moments[i], wake)) return false;
+    const Sent sent = send_whole(device.sock, replies[i], to.address, wake);
+    if (sent == Sent::stopped) return false;
+    if (sent == Sent::failed) {
+      say_unsent(to, replies.size() - i, replies.size());
+      return true;
+    }
   }
   return true;
 }
 
-bool announce(const DeviceSocket& device, const SimOptions& options, const std::vector<std::string>& replies,
-              const std::atomic<bool>& stop) {
+// Unprompted replies have no sender to go back to: they go to the group, through every interface.
+bool announce(const DeviceSocket& device, const SimOptions& options, const Replies& replies, SOCKET wake) {
   for (const in_addr& via : device.interfaces) {
-    if (!answer(device, options, replies, Destination{group_address(), via, true}, stop)) return false;
+    if (!answer(device, options, replies, Destination{group_address(), via, true}, 0, wake)) return false;
   }
   return true;
 }
 
 void say_probe(const sockaddr_in& from, in_addr arrived_on) {
-  char source[INET_ADDRSTRLEN] = {};
-  char local[INET_ADDRSTRLEN] = {};
-  ::inet_ntop(AF_INET, &from.sin_addr, source, sizeof source);
-  ::inet_ntop(AF_INET, &arrived_on, local, sizeof local);
-  std::fprintf(stderr, "probe from %s:%u on %s\n", source, ntohs(from.sin_port), local);
+  std::fprintf(stderr, "probe from %s:%u on %s\n", text_of(from.sin_addr).c_str(), ntohs(from.sin_port),
+               text_of(arrived_on).c_str());
+}
+
+// The next datagram if it is a probe: true with its sender and arriving interface.
+bool take_probe(SOCKET sock, sockaddr_in& from, in_addr& arrived_on) {
+  char buffer[protocol::kMaxReplySize];
+  int fromlen = sizeof from;
+  const int n = platform::receive_datagram_on(sock, buffer, sizeof buffer, reinterpret_cast<sockaddr*>(&from),
+                                              &fromlen, &arrived_on);
+  return n == 1 && buffer[0] == protocol::kProbe[0];  // only a probe is answered; longer ones fail here
 }
 
 }  // namespace
 
-int run_responder(const DeviceSocket& device, const SimOptions& options, const std::vector<std::string>& replies,
+int run_responder(const DeviceSocket& device, const SimOptions& options, const Replies& replies,
                   const std::atomic<bool>& stop, SOCKET wake) {
   const auto period = std::chrono::milliseconds(options.announce_every_ms);
   auto next_announce = Clock::now() + period;
   long probes = 0;
-  char buffer[protocol::kMaxReplySize];
   while (!stop) {
     int wait_ms = 1000;
     if (options.announce_every_ms > 0) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(next_announce - Clock::now());
-      wait_ms = static_cast<int>(std::max<long>(0, left.count()));
+      wait_ms = static_cast<int>(std::max<long>(
+          0, std::chrono::ceil<std::chrono::milliseconds>(next_announce - Clock::now()).count()));
     }
     const int ready = platform::wait_readable(device.sock, wait_ms, wake);
+    if (stop) break;
     if (options.announce_every_ms > 0 && Clock::now() >= next_announce) {
-      if (!announce(device, options, replies, stop)) return 1;
-      next_announce += period;
+      if (!announce(device, options, replies, wake)) break;
+      next_announce = std::max(next_announce + period, Clock::now());
     }
-    if (ready != 1 || stop) continue;
-
     sockaddr_in from{};
-    int fromlen = sizeof from;
     in_addr arrived_on{};
-    const int n = platform::receive_datagram_on(device.sock, buffer, sizeof buffer, reinterpret_cast<sockaddr*>(&from),
-                                                &fromlen, &arrived_on);
-    if (n != 1 || buffer[0] != protocol::kProbe[0]) continue;  // only a probe is answered
+    if (ready != 1 || !take_probe(device.sock, from, arrived_on)) continue;
     if (options.verbose) say_probe(from, arrived_on);
-    const Destination to = options.reply_to == ReplyTo::source ? Destination{from, {}, false}
-                                                               : Destination{group_address(), arrived_on, true};
-    if (!answer(device, options, replies, to, stop)) {
-      std::fprintf(stderr, "vantrel-device-sim: sending a reply failed\n");
-      return 1;
-    }
-    if (options.exit_after_probes > 0 && ++probes >= options.exit_after_probes) return 0;
+    const Destination to = options.reply_to == ReplyTo::source
+                               ? Destination{from, {}, false}
+                               : Destination{group_address(), arrived_on, true};
+    if (!answer(device, options, replies, to, options.delay_ms, wake)) break;
+    if (options.exit_after_probes > 0 && ++probes >= options.exit_after_probes) break;
   }
   return 0;
 }

@@ -1,10 +1,14 @@
 // Command-line options of vantrel-device-sim, in one place.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
 enum class ReplyTo { source, group };
+
+// The largest UDP payload IPv4 carries: a reply (marker included) must fit in one datagram.
+inline constexpr std::size_t kMaxDatagram = 65507;
 
 struct SimOptions {
   std::string model = "VX-100";
@@ -16,7 +20,7 @@ struct SimOptions {
   int jitter_ms = 0;
   std::optional<std::string> payload;  // bytes sent instead of the built JSON
   bool marker = true;
-  int announce_every_ms = 0;
+  int announce_every_ms = 0;   // 0: only when probed
   long exit_after_probes = 0;  // 0: never
   bool verbose = false;
   bool help = false;
