@@ -21,13 +21,18 @@ std::vector<std::string> DiscoverBed::add_device(const std::string& name, const 
   const std::vector<std::string> addresses = bed_->add_device(name, segments);
   EXPECT_FALSE(addresses.empty()) << "netbed.sh device " << name << " failed";
   if (addresses.empty()) return {};
+  return add_simulator(name, name, sim_args) ? addresses : std::vector<std::string>{};
+}
+
+bool DiscoverBed::add_simulator(const std::string& key, const std::string& name,
+                                const std::vector<std::string>& sim_args) {
   std::vector<std::string> argv = {testbed::bin("vantrel-device-sim")};
   argv.insert(argv.end(), sim_args.begin(), sim_args.end());
   auto sim = std::make_unique<testbed::ChildProcess>(bed_->in(name, argv));
   const bool ready = sim->wait_for("vantrel-device-sim: ready", 10s, true);
-  EXPECT_TRUE(ready) << name << ": " << sim->err();
-  sims_[name] = std::move(sim);
-  return ready ? addresses : std::vector<std::string>{};
+  EXPECT_TRUE(ready) << key << ": " << sim->err();
+  sims_[key] = std::move(sim);
+  return ready;
 }
 
 std::unique_ptr<testbed::ChildProcess> DiscoverBed::start(const std::vector<std::string>& args) const {

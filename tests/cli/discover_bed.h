@@ -32,7 +32,9 @@ class DiscoverBed : public testing::Test {
   // The device's addresses, in segment order; empty (after a test failure) when it could not start.
   std::vector<std::string> add_device(const std::string& name, const std::string& segments,
                                       const std::vector<std::string>& sim_args);
-  testbed::ChildProcess& device(const std::string& name) { return *sims_.at(name); }
+  // Another simulator in the namespace of device `name`, kept under `key`. False when it did not start.
+  bool add_simulator(const std::string& key, const std::string& name, const std::vector<std::string>& sim_args);
+  testbed::ChildProcess& device(const std::string& key) { return *sims_.at(key); }
 
   // vantrel-discover with `args`, inside the tool namespace.
   std::unique_ptr<testbed::ChildProcess> start(const std::vector<std::string>& args) const;

@@ -59,7 +59,7 @@ TEST_F(ExitCode, ZeroOneOrTwoWithTheReason) {
     const bool has_segment = c.bed_options.empty();
     bed_ = std::make_unique<testbed::NetBed>(has_segment ? 1 : 0, c.bed_options);
     ASSERT_TRUE(bed_->ok());
-    if (c.device) add_device("dev", "0", {"--model", "VX", "--serial", "S"});
+    if (c.device) add_device("dev", "0", {"--model", "VX", "--serial", "S", "--boot-state", "none"});
     if (c.hold) hold_port();
     std::vector<std::string> args = {"--timeout", "1"};
     args.insert(args.end(), c.args.begin(), c.args.end());
@@ -89,7 +89,8 @@ TEST_F(ExitCode, InterruptEndsPromptlyKeepingWhatWasPrinted) {
   for (const Case& c : cases) {
     SCOPED_TRACE(::strsignal(c.signal) + std::string(c.device ? " with a device" : " without devices"));
     if (c.device && line.empty()) {
-      const std::vector<std::string> addresses = add_device("dev", "0", {"--model", "VX", "--serial", "S"});
+      const std::vector<std::string> addresses =
+          add_device("dev", "0", {"--model", "VX", "--serial", "S", "--boot-state", "none"});
       ASSERT_FALSE(addresses.empty());
       line = clitest::device_line(addresses[0], "VX", "S", "none");
     }

@@ -14,11 +14,12 @@ class Fanout : public clitest::DiscoverBed {
   void two_segments() {
     build(2);
     for (const char* segment : {"0", "1"}) {
-      const std::vector<std::string> got =
-          add_device(std::string("dev") + segment, segment,
-                     {"--model", "VX", "--serial", std::string("SEG") + segment, "--reply-to", "group"});
+      const std::string serial = std::string("SEG") + segment;
+      const std::vector<std::string> got = add_device(
+          std::string("dev") + segment, segment,
+          {"--model", "VX", "--serial", serial, "--boot-state", "none", "--reply-to", "group"});
       ASSERT_EQ(got.size(), 1u);
-      line_[segment[0] - '0'] = clitest::device_line(got[0], "VX", std::string("SEG") + segment, "none");
+      line_[segment[0] - '0'] = clitest::device_line(got[0], "VX", serial, "none");
     }
   }
   std::string line_[2];

@@ -96,26 +96,37 @@ TEST_F(Output, SilentWithoutVerbose) {
 }
 
 TEST_F(Output, EachDeviceLineOnceHoweverOftenItArrives) {
+  const std::vector<std::string> sim = {"--model", "VX", "--serial", "DUP", "--boot-state", "none"};
   struct Case {
     const char* what;
     std::string segments;
-    std::vector<std::string> sim_args;
+    std::vector<std::string> extra_args;
+    bool twin;           // a second, identical simulator behind the same address
+    std::size_t lines;   // one per address the device answers from
   };
   const Case cases[] = {
-      {"three replies per probe", "0", {"--count", "3"}},
-      {"probed on two segments, replying to the group through one", "0,1", {"--reply-to", "group"}},
+      {"two simulators behind one address", "0", {}, true, 1},
+      {"announcing besides answering", "0", {"--announce-every", "100"}, false, 1},
+      {"one device on two segments: two addresses, two lines", "0,1", {}, false, 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     build(2);
-    std::vector<std::string> args = {"--model", "VX", "--serial", "DUP"};
-    args.insert(args.end(), c.sim_args.begin(), c.sim_args.end());
+    std::vector<std::string> args = sim;
+    args.insert(args.end(), c.extra_args.begin(), c.extra_args.end());
     const std::vector<std::string> addresses = add_device("dup", c.segments, args);
-    ASSERT_FALSE(addresses.empty());
+    ASSERT_EQ(addresses.size(), c.lines);
+    if (c.twin) {
+      ASSERT_TRUE(add_simulator("twin", "dup", args));
+    }
 
     const clitest::Outcome run = discover({"--timeout", "1.5", "-v"});
     EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(lines(run.out), std::vector<std::string>{clitest::device_line(addresses[0], "VX", "DUP", "none")});
+    std::vector<std::string> expected;
+    for (const std::string& address : addresses) {
+      expected.push_back(clitest::device_line(address, "VX", "DUP", "none"));
+    }
+    EXPECT_EQ(sorted(lines(run.out)), sorted(expected)) << run.err;
     sims_.clear();
     bed_.reset();
   }
@@ -123,11 +134,12 @@ TEST_F(Output, EachDeviceLineOnceHoweverOftenItArrives) {
 
 TEST_F(Output, ControlBytesEscapedOnATerminalAndPassedThroughAPipe) {
   build(1);
-  add_device("dev", "0", {"--model", "VX\x1b[2J", "--serial", "S\x07"});
+  add_device("dev", "0", {"--model", "VX\x1b[2J", "--serial", "S\x07", "--boot-state", "none"});
   const clitest::Outcome piped = discover({"--timeout", "1"});
   EXPECT_NE(piped.out.find("Model: VX\x1b[2J, Serial Number: S\x07\n"), std::string::npos) << piped.out;
 
   // script(1) gives the tool a terminal as standard output.
+  if (testbed::run_shell("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs script(1)";
   const std::string command = "ip netns exec " + bed_->ns("tool") + " " + testbed::bin("vantrel-discover") +
                               " --timeout 1";
   testbed::ChildProcess tty({"script", "-q", "-e", "-c", command, "/dev/null"});

@@ -63,7 +63,8 @@ TEST_F(Watch, JsonReportsArrivalDepartureAndReturn) {
 
 TEST_F(Watch, TextPrintsAReturningDeviceAgainAndNothingWhileItAnswers) {
   build(1);
-  const std::vector<std::string> addresses = add_device("dev", "0", {"--model", "VX", "--serial", "W1"});
+  const std::vector<std::string> addresses =
+      add_device("dev", "0", {"--model", "VX", "--serial", "W1", "--boot-state", "none"});
   ASSERT_FALSE(addresses.empty());
   const std::string line = clitest::device_line(addresses[0], "VX", "W1", "none");
   const std::unique_ptr<testbed::ChildProcess> tool = start({"--watch", "--interval", "0.3"});

@@ -46,7 +46,10 @@ void Printer::gone(std::string_view address, const protocol::DeviceInfo& device)
 void Printer::write_line(const std::string& record) {
   std::fwrite(record.data(), 1, record.size(), out_);
   std::fputc('\n', out_);
-  // A reader of a pipe sees each device the moment it answers, not when a buffer fills.
+}
+
+void Printer::flush() {
+  // A reader of a pipe sees each device the moment its batch arrives, not when a buffer fills.
   std::fflush(out_);
 }
 

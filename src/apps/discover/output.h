@@ -26,6 +26,8 @@ class Printer {
   void appeared(std::string_view address, const protocol::DeviceInfo& device, std::string_view line);
   // JSON only: the text format has no way to say a device left.
   void gone(std::string_view address, const protocol::DeviceInfo& device);
+  // Hands what was printed to the reader; called after every batch.
+  void flush();
 
  private:
   void write_line(const std::string& record);

@@ -39,6 +39,7 @@ class Session {
 
  private:
   bool start(const std::vector<std::string>& addresses);
+  void next_round();
   void probe_again();
   int join(const std::string& address);
   int send(const std::string& address);
@@ -77,9 +78,7 @@ int Session::run(const std::vector<std::string>& addresses) {
     const Clock::time_point now = Clock::now();
     if (deadline && now >= *deadline) break;
     if (options_.watch && now >= next_probe) {
-      for (const Listed& gone : roster_.drop_silent(round_)) printer_.gone(gone.address, gone.device);
-      ++round_;
-      probe_again();
+      next_round();
       next_probe = now + options_.interval;
     }
   }
@@ -117,7 +116,15 @@ bool Session::start(const std::vector<std::string>& addresses) {
   return sent_any;
 }
 
-// Later rounds under --watch: interfaces may have come or gone since the last round.
+// Under --watch: closes the round that ended, then probes for the next one.
+void Session::next_round() {
+  for (const Listed& gone : roster_.drop_silent(round_)) printer_.gone(gone.address, gone.device);
+  printer_.flush();
+  ++round_;
+  probe_again();
+}
+
+// Interfaces may have come or gone since the last round.
 void Session::probe_again() {
   const std::optional<std::vector<std::string>> addresses = interface_addresses(options_.interfaces);
   if (!addresses) return;
@@ -159,17 +166,20 @@ bool Session::listen_until(Clock::time_point wake_at) {
 }
 
 void Session::take(SightingBatch&& batch) {
+  std::string log;  // the batch's "read ..." lines, written at once
   for (const Sighting& sighting : batch) {
-    if (expect_met_) return;  // --expect N prints exactly N devices
+    if (expect_met_) break;  // --expect N prints exactly N devices
     answered_ = true;
     if (!roster_.answered(sighting, round_)) continue;
     printer_.appeared(sighting.host, sighting.device, sighting.line);
-    diag::print(diag::Stream::err, "%s", format_read_line(sighting.bytes, sighting.line, sighting.text).c_str());
+    log += format_read_line(sighting.bytes, sighting.line, sighting.text);
     if (options_.expect > 0 && roster_.size() >= options_.expect) {
       expect_met_ = true;
       wake_ = true;
     }
   }
+  printer_.flush();
+  if (!log.empty()) diag::print(diag::Stream::err, "%s", log.c_str());
 }
 
 // The socket and the group address, released however the run ends.
@@ -206,6 +216,8 @@ int run_discovery(const Options& options, Printer& printer) {
     report(socket_failure(platform::last_socket_error()));
     return kCannotRun;
   }
+  // Room for a burst of thousands of replies while lines are being printed.
+  enlarge_receive_buffer(endpoint.sock, kWantedReceiveBuffer);
   endpoint.group = ResolveAddress(protocol::kGroupAddress, protocol::kService, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (endpoint.group == nullptr) {
     report("cannot resolve the group address " + std::string(protocol::kGroupAddress));
