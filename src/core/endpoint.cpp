@@ -12,12 +12,21 @@ int set_int_option(SOCKET sock, int level, int option, int value) {
   return ::setsockopt(sock, level, option, reinterpret_cast<const char*>(&value), sizeof value);
 }
 
+// A setter's failure line on the error stream; the error stays readable for the caller afterwards.
+void report_failure(const char* setter, const char* call) {
+  const int error = platform::last_socket_error();
+  diag::print(Stream::err, "%s: %s() failed with error code %d\n", setter, call, error);
+  platform::set_last_socket_error(error);
+}
+
 // Everything after the socket exists; SOCKET_ERROR on the first failing step (its line printed).
 int configure_and_bind(SOCKET sock, const addrinfo* bind_address) {
   if (set_reuseaddr(sock, 1) == SOCKET_ERROR) return SOCKET_ERROR;
   if (set_non_blocking(sock, 1) == SOCKET_ERROR) return SOCKET_ERROR;
   if (::bind(sock, bind_address->ai_addr, static_cast<socklen_t>(bind_address->ai_addrlen)) == SOCKET_ERROR) {
-    diag::print(Stream::out, "bind() failed with error code %d\n", platform::last_socket_error());
+    const int error = platform::last_socket_error();
+    diag::print(Stream::out, "bind() failed with error code %d\n", error);
+    platform::set_last_socket_error(error);
     return SOCKET_ERROR;
   }
   {
@@ -51,7 +60,9 @@ SOCKET initialize_socket(const char* service) {
   }
   diag::print(Stream::out, "socket handle = 0x%llu\n", static_cast<unsigned long long>(sock));
   if (configure_and_bind(sock, bind_address) == SOCKET_ERROR) {
+    const int error = platform::last_socket_error();
     platform::close_socket(sock);  // the caller never sees it, so it must not outlive this call
+    platform::set_last_socket_error(error);  // the caller may still ask why
     sock = INVALID_SOCKET;
   }
   freeaddrinfo(bind_address);
@@ -60,8 +71,7 @@ SOCKET initialize_socket(const char* service) {
 
 int set_reuseaddr(SOCKET sock, int value) {
   if (set_int_option(sock, SOL_SOCKET, SO_REUSEADDR, value) == SOCKET_ERROR) {
-    diag::print(Stream::err, "set_reuseaddr: setsockopt() failed with error code %d\n",
-                platform::last_socket_error());
+    report_failure("set_reuseaddr", "setsockopt");
     return SOCKET_ERROR;
   }
   diag::print(Stream::out, "Setting multicast reuseaddr to: %d\n", value);
@@ -70,8 +80,7 @@ int set_reuseaddr(SOCKET sock, int value) {
 
 int set_non_blocking(SOCKET sock, unsigned int value) {
   if (platform::set_non_blocking(sock, value) == SOCKET_ERROR) {
-    diag::print(Stream::err, "set_non_blocking: ioctlsocket() failed with error code %d\n",
-                platform::last_socket_error());
+    report_failure("set_non_blocking", "ioctlsocket");
     return SOCKET_ERROR;
   }
   diag::print(Stream::out, "Setting multicast non blocking to: %u\n", value);
@@ -80,8 +89,7 @@ int set_non_blocking(SOCKET sock, unsigned int value) {
 
 int set_multicast_ttl(SOCKET sock, int value) {
   if (set_int_option(sock, IPPROTO_IP, IP_MULTICAST_TTL, value) == SOCKET_ERROR) {
-    diag::print(Stream::err, "set_multicast_ttl: setsockopt() failed with error code %d\n",
-                platform::last_socket_error());
+    report_failure("set_multicast_ttl", "setsockopt");
     return SOCKET_ERROR;
   }
   diag::print(Stream::out, "Set multicast ttl to: %d\n", value);
@@ -90,8 +98,7 @@ int set_multicast_ttl(SOCKET sock, int value) {
 
 int set_multicast_loopback(SOCKET sock, int value) {
   if (set_int_option(sock, IPPROTO_IP, IP_MULTICAST_LOOP, value) == SOCKET_ERROR) {
-    diag::print(Stream::err, "set_multicast_loopback: setsockopt() failed with error code %d\n",
-                platform::last_socket_error());
+    report_failure("set_multicast_loopback", "setsockopt");
     return SOCKET_ERROR;
   }
   diag::print(Stream::out, "Setting multicast loopback to: %d\n", value);

@@ -9,18 +9,35 @@ std::string datagram_text(const char* data, std::size_t size) {
   return std::string(data, length);
 }
 
-std::string escape_control_bytes(std::string_view text) {
+namespace {
+
+void append_escaped(std::string& out, unsigned char byte) {
   static constexpr char kHex[] = "0123456789ABCDEF";
+  out += "\\x";
+  out += kHex[byte >> 4];
+  out += kHex[byte & 0x0F];
+}
+
+// U+0080..U+009F in UTF-8: the C1 controls (CSI and friends), which terminals act on like ESC sequences.
+bool is_c1_control(std::string_view text, std::size_t at) {
+  return static_cast<unsigned char>(text[at]) == 0xC2 && at + 1 < text.size() &&
+         static_cast<unsigned char>(text[at + 1]) >= 0x80 && static_cast<unsigned char>(text[at + 1]) <= 0x9F;
+}
+
+}  // namespace
+
+std::string escape_control_bytes(std::string_view text) {
   std::string escaped;
   escaped.reserve(text.size());
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
     if (byte < 0x20 || byte == 0x7F) {
-      escaped += "\\x";
-      escaped += kHex[byte >> 4];
-      escaped += kHex[byte & 0x0F];
+      append_escaped(escaped, byte);
+    } else if (is_c1_control(text, i)) {
+      append_escaped(escaped, byte);
+      append_escaped(escaped, static_cast<unsigned char>(text[++i]));
     } else {
-      escaped += c;
+      escaped += text[i];
     }
   }
   return escaped;

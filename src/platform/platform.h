@@ -45,6 +45,9 @@ int close_socket(SOCKET sock);
 // The error of the socket call that failed last on this thread. Read it right after the failing call.
 int last_socket_error();
 
+// Puts an error back after other calls (printing a diagnostic, closing) may have changed it.
+void set_last_socket_error(int error);
+
 // The error of the last failed system (non-socket) call, for the heap.
 unsigned long last_system_error();
 

@@ -79,6 +79,7 @@ int add_membership(SOCKET sock, const ip_mreq& request) {
 }
 
 int last_socket_error() { return errno; }
+void set_last_socket_error(int error) { errno = error; }
 unsigned long last_system_error() { return static_cast<unsigned long>(errno); }
 
 int set_non_blocking(SOCKET sock, unsigned long enabled) {

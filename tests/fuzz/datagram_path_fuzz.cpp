@@ -31,6 +31,9 @@ void check_log_line(const std::string& log) {
   for (std::size_t i = 0; i + 1 < log.size(); ++i) {
     const auto byte = static_cast<unsigned char>(log[i]);
     if (byte < 0x20 || byte == 0x7F) std::abort();
+    if (byte == 0xC2 && static_cast<unsigned char>(log[i + 1]) >= 0x80 && static_cast<unsigned char>(log[i + 1]) <= 0x9F) {
+      std::abort();  // a C1 control
+    }
   }
   if (log.empty() || log.back() != '\n') std::abort();
 }

@@ -34,6 +34,9 @@ TEST(ReadLine, ControlBytesEscaped) {
       {"a\nb\rc\td", "a\\x0Ab\\x0Dc\\x09d"},
       {"del\x7f", "del\\x7F"},
       {"\xC3\xA9 utf8 kept", "\xC3\xA9 utf8 kept"},
+      {"c1 \xC2\x9B" "31m csi", "c1 \\xC2\\x9B31m csi"},
+      {"nbsp\xC2\xA0 kept, cut \xC2", "nbsp\xC2\xA0 kept, cut \xC2"},
+      {"\xE6\x97\xA5 continuation bytes kept", "\xE6\x97\xA5 continuation bytes kept"},
   };
   for (const Case& c : cases) EXPECT_EQ(escape_control_bytes(c.in), c.out) << c.in;
 }

@@ -8,7 +8,8 @@
 // The datagram as text: from its first byte (the marker) up to its first zero byte or its end.
 std::string datagram_text(const char* data, std::size_t size);
 
-// Bytes below 0x20 and 0x7F written as \xHH, so that a device cannot steer the user's terminal.
+// Bytes below 0x20 and 0x7F written as \xHH, and so are the UTF-8 C1 controls (0xC2 0x80..0x9F), so that
+// a device cannot steer the user's terminal.
 std::string escape_control_bytes(std::string_view text);
 
 // "read <bytes> bytes from <line>: <text>\n", with line and text escaped.
