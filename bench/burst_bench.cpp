@@ -24,7 +24,9 @@ struct Figures {
   double last_ms = 0;  // from the probe to the last one listed
 };
 
-bool starts_with(const std::string& text, const std::string& lead) { return text.rfind(lead, 0) == 0; }
+bool starts_with(const std::string& text, const std::string& lead) {
+  return text.rfind(lead, 0) == 0;
+}
 
 // "received N datagrams, last at T ms after the probe, receive buffer B bytes"
 std::optional<Figures> reference(const testbed::NetBed& bed, bool raised, long& buffer) {
@@ -33,8 +35,10 @@ std::optional<Figures> reference(const testbed::NetBed& bed, bool raised, long& 
   const auto lines = run_timed(bed.in("tool", argv), 60s, [](const auto&) { return false; });
   for (const TimedLine& line : lines) {
     Figures figures;
-    if (!line.on_stderr && std::sscanf(line.text.c_str(), "received %ld datagrams, last at %lf ms after the probe, "
-                                       "receive buffer %ld bytes", &figures.listed, &figures.last_ms, &buffer) == 3) {
+    if (!line.on_stderr && std::sscanf(line.text.c_str(),
+                                       "received %ld datagrams, last at %lf ms after the probe, "
+                                       "receive buffer %ld bytes",
+                                       &figures.listed, &figures.last_ms, &buffer) == 3) {
       return figures;
     }
   }
@@ -42,8 +46,7 @@ std::optional<Figures> reference(const testbed::NetBed& bed, bool raised, long& 
 }
 
 // Counts the lines that `is_listed` accepts; the probe time is the last "Set sending interface" line.
-Figures measure(const std::vector<std::string>& argv, long expected,
-                bool (*is_listed)(const TimedLine&)) {
+Figures measure(const std::vector<std::string>& argv, long expected, bool (*is_listed)(const TimedLine&)) {
   long seen = 0;
   double last_activity = 0;
   const auto lines = run_timed(argv, 60s, [&](const std::vector<TimedLine>& so_far) {
@@ -69,20 +72,25 @@ Figures measure(const std::vector<std::string>& argv, long expected,
   return figures;
 }
 
-bool cli_line(const TimedLine& line) { return !line.on_stderr && line.text.find(", Model: ") != std::string::npos; }
-bool window_line(const TimedLine& line) { return !line.on_stderr && starts_with(line.text, "read "); }
+bool cli_line(const TimedLine& line) {
+  return !line.on_stderr && line.text.find(", Model: ") != std::string::npos;
+}
+bool window_line(const TimedLine& line) {
+  return !line.on_stderr && starts_with(line.text, "read ");
+}
 
 void print_row(const char* who, const Figures& tool, const Figures& ref) {
-  std::printf("  %-26s listed %6ld of reference %6ld  ratio %.4f   last at %8.1f ms vs %8.1f ms  (x%.2f)\n", who,
-              tool.listed, ref.listed, ref.listed > 0 ? static_cast<double>(tool.listed) / static_cast<double>(ref.listed) : 0.0,
+  std::printf("  %-26s listed %6ld of reference %6ld  ratio %.4f   last at %8.1f ms vs %8.1f ms  (x%.2f)\n",
+              who, tool.listed, ref.listed,
+              ref.listed > 0 ? static_cast<double>(tool.listed) / static_cast<double>(ref.listed) : 0.0,
               tool.last_ms, ref.last_ms, ref.last_ms > 0 ? tool.last_ms / ref.last_ms : 0.0);
 }
 
 bool run(long devices) {
   testbed::NetBed bed(1);
   bed.add_device("dev", "0");
-  testbed::ChildProcess sim(bed.in("dev", {testbed::bin("vantrel-device-sim"), "--count", std::to_string(devices),
-                                           "--model", "VX-BURST", "--serial", "B"}));
+  testbed::ChildProcess sim(bed.in("dev", {testbed::bin("vantrel-device-sim"), "--count",
+                                           std::to_string(devices), "--model", "VX-BURST", "--serial", "B"}));
   if (!sim.wait_for("ready", 10s, true)) {
     std::printf("burst %ld: simulator did not start: %s\n", devices, sim.err().c_str());
     return false;
@@ -99,14 +107,14 @@ bool run(long devices) {
                               devices, cli_line);
   std::this_thread::sleep_for(500ms);
   const Figures window =
-      measure(bed.in("tool", {"env", "QT_QPA_PLATFORM=offscreen", testbed::bin("vantrel-discovery")}), devices,
-              window_line);
+      measure(bed.in("tool", {"env", "QT_QPA_PLATFORM=offscreen", testbed::bin("vantrel-discovery")}),
+              devices, window_line);
 
   std::printf("burst of %ld devices:\n", devices);
   std::printf("  reference, default buffer (%ld bytes): %ld received, last at %.1f ms\n", default_buffer,
               before->listed, before->last_ms);
-  std::printf("  reference, raised buffer (%ld bytes): %ld received, last at %.1f ms\n", raised_buffer, ref->listed,
-              ref->last_ms);
+  std::printf("  reference, raised buffer (%ld bytes): %ld received, last at %.1f ms\n", raised_buffer,
+              ref->listed, ref->last_ms);
   print_row("vantrel-discover", cli, *ref);
   print_row("vantrel-discovery (window)", window, *ref);
   const auto met = [&](const Figures& tool) {
@@ -117,7 +125,8 @@ bool run(long devices) {
               static_cast<double>(cli.listed) / static_cast<double>(std::max(ref->listed, 1L)),
               cli.last_ms / std::max(ref->last_ms, 1.0),
               static_cast<double>(window.listed) / static_cast<double>(std::max(ref->listed, 1L)),
-              window.last_ms / std::max(ref->last_ms, 1.0), met(cli) && met(window) ? "goals met" : "goals NOT met");
+              window.last_ms / std::max(ref->last_ms, 1.0),
+              met(cli) && met(window) ? "goals met" : "goals NOT met");
   return true;
 }
 

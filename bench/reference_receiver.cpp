@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
   }
   diag::set_streams(nullptr, stderr);
   const SOCKET sock = initialize_socket(protocol::kService);
-  addrinfo* group = ResolveAddress(protocol::kGroupAddress, protocol::kService, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  addrinfo* group =
+      ResolveAddress(protocol::kGroupAddress, protocol::kService, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (sock == INVALID_SOCKET || group == nullptr) return 2;
   const int buffer_size = raise_buffer ? enlarge_receive_buffer(sock, kWantedReceiveBuffer) : [&] {
     int size = 0;
@@ -41,15 +42,16 @@ int main(int argc, char** argv) {
   while (platform::wait_readable(sock, quiet_ms) == 1) {
     sockaddr_storage from{};
     int fromlen = sizeof from;
-    while (platform::receive_datagram(sock, buffer, sizeof buffer, reinterpret_cast<sockaddr*>(&from), &fromlen) >= 0) {
+    while (platform::receive_datagram(sock, buffer, sizeof buffer, reinterpret_cast<sockaddr*>(&from),
+                                      &fromlen) >= 0) {
       ++received;
       fromlen = sizeof from;
     }
     last = std::chrono::steady_clock::now();
   }
   const double last_ms = std::chrono::duration<double, std::milli>(last - probed).count();
-  std::printf("received %ld datagrams, last at %.1f ms after the probe, receive buffer %d bytes\n", received, last_ms,
-              buffer_size);
+  std::printf("received %ld datagrams, last at %.1f ms after the probe, receive buffer %d bytes\n", received,
+              last_ms, buffer_size);
   freeaddrinfo(group);
   platform::close_socket(sock);
   return 0;

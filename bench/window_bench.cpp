@@ -1,18 +1,18 @@
 // The window's costs: CPU while idle, and how 10,000 device lines reach the screen (time after the last
 // datagram, the longest stall of the event loop, the memory they add). Runs in namespaces of its own.
+#include <arpa/inet.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <thread>
-#include <atomic>
-#include <arpa/inet.h>
 
 #include "app_state.h"
 #include "child_process.h"
@@ -48,7 +48,8 @@ long rss_kib() {
 // The window idle for 10 s with no device on its network.
 double idle_cpu_percent() {
   testbed::NetBed bed(1);
-  testbed::ChildProcess tool(bed.in("tool", {"env", "QT_QPA_PLATFORM=offscreen", testbed::bin("vantrel-discovery")}));
+  testbed::ChildProcess tool(
+      bed.in("tool", {"env", "QT_QPA_PLATFORM=offscreen", testbed::bin("vantrel-discovery")}));
   tool.wait_for("Setting multicast loopback to: 0", 10s);
   std::this_thread::sleep_for(1s);
   const double before = cpu_seconds(tool.pid());
@@ -64,7 +65,11 @@ double idle_cpu_percent() {
 // The window with its listener, in the tool namespace of a one-segment bed with a peer "dev".
 class WindowInBed {
  public:
-  WindowInBed() : bed_(1), added_(bed_.add_device("dev", "0")), inside_(bed_.ns("tool")), window_([] { btn_exit_cb(); }) {
+  WindowInBed()
+      : bed_(1),
+        added_(bed_.add_device("dev", "0")),
+        inside_(bed_.ns("tool")),
+        window_([] { btn_exit_cb(); }) {
     flatList = window_.deviceList();
     window_.show();
     listener_ = start_listener();
@@ -248,16 +253,19 @@ int main(int argc, char** argv) {
   const double idle = idle_cpu_percent();
   std::printf("idle: %.3f %% of one core over 10 s (goal < 0.5 %%)\n", idle);
   const BigList big = big_list(10000);
-  std::printf("big list: %d of 10000 shown, %.0f ms after the last datagram (goal < 1000), longest event-loop "
-              "stall %.0f ms (goal <= 100), %.1f MiB added (goal < 20)\n",
-              big.shown, big.after_last_ms, big.longest_stall_ms, big.added_mib);
+  std::printf(
+      "big list: %d of 10000 shown, %.0f ms after the last datagram (goal < 1000), longest event-loop "
+      "stall %.0f ms (goal <= 100), %.1f MiB added (goal < 20)\n",
+      big.shown, big.after_last_ms, big.longest_stall_ms, big.added_mib);
   const Flood flooded = flood(200000, 10);
-  std::printf("flood: %.0f datagrams/s for 10 s, %ld valid sent, %ld listed (cap 100000), longest event-loop stall "
-              "%.0f ms, peak memory %.1f MiB\n",
-              flooded.rate, flooded.sent_valid, flooded.listed, flooded.longest_stall_ms, flooded.peak_mib);
-  const bool met = idle < 0.5 && big.shown == 10000 && big.after_last_ms < 1000 && big.longest_stall_ms <= 100 &&
-                   big.added_mib < 20;
-  std::printf("window summary: idle %.3f %%, 10000 lines in %.0f ms after last, stall %.0f ms, +%.1f MiB: %s\n",
-              idle, big.after_last_ms, big.longest_stall_ms, big.added_mib, met ? "goals met" : "goals NOT met");
+  std::printf(
+      "flood: %.0f datagrams/s for 10 s, %ld valid sent, %ld listed (cap 100000), longest event-loop stall "
+      "%.0f ms, peak memory %.1f MiB\n",
+      flooded.rate, flooded.sent_valid, flooded.listed, flooded.longest_stall_ms, flooded.peak_mib);
+  const bool met = idle < 0.5 && big.shown == 10000 && big.after_last_ms < 1000 &&
+                   big.longest_stall_ms <= 100 && big.added_mib < 20;
+  std::printf(
+      "window summary: idle %.3f %%, 10000 lines in %.0f ms after last, stall %.0f ms, +%.1f MiB: %s\n", idle,
+      big.after_last_ms, big.longest_stall_ms, big.added_mib, met ? "goals met" : "goals NOT met");
   return 0;
 }

@@ -61,7 +61,7 @@ SOCKET initialize_socket(const char* service) {
   diag::print(Stream::out, "socket handle = 0x%llu\n", static_cast<unsigned long long>(sock));
   if (configure_and_bind(sock, bind_address) == SOCKET_ERROR) {
     const int error = platform::last_socket_error();
-    platform::close_socket(sock);  // the caller never sees it, so it must not outlive this call
+    platform::close_socket(sock);            // the caller never sees it, so it must not outlive this call
     platform::set_last_socket_error(error);  // the caller may still ask why
     sock = INVALID_SOCKET;
   }

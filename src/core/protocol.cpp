@@ -14,8 +14,8 @@ std::string_view reply_json_text(const char* data, std::size_t size) {
   const char* text = data + 1;
   const std::size_t available = size - 1;
   const void* zero = std::memchr(text, 0, available);
-  const std::size_t length = zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - text)
-                                             : available;
+  const std::size_t length =
+      zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - text) : available;
   return {text, length};
 }
 
@@ -52,7 +52,8 @@ std::string device_line(std::string_view host, const DeviceInfo& device) {
   line.reserve(host.size() + device.model.size() + device.serial_number.size() + 48);
   line.append(host).append(", Model: ").append(device.model);
   line.append(", Serial Number: ").append(device.serial_number);
-  if (device.boot_state.has_value()) line.append(", Boot State: ").append(*device.boot_state ? " ON" : " OFF");
+  if (device.boot_state.has_value())
+    line.append(", Boot State: ").append(*device.boot_state ? " ON" : " OFF");
   return line;
 }
 

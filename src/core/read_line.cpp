@@ -4,8 +4,8 @@
 
 std::string datagram_text(const char* data, std::size_t size) {
   const void* zero = std::memchr(data, 0, size);
-  const std::size_t length = zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - data)
-                                             : size;
+  const std::size_t length =
+      zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - data) : size;
   return std::string(data, length);
 }
 

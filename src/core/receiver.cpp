@@ -29,8 +29,8 @@ Take take_one(SOCKET sock, char* buffer, std::optional<Sighting>& sighting) {
     diag::print(Stream::out, "recvfrom() failed with error code %d\n", error);
     return Take::failed;
   }
-  sighting = sighting_from_datagram(buffer, static_cast<std::size_t>(n), reinterpret_cast<const sockaddr*>(&from),
-                                    fromlen);
+  sighting = sighting_from_datagram(buffer, static_cast<std::size_t>(n),
+                                    reinterpret_cast<const sockaddr*>(&from), fromlen);
   return Take::datagram;
 }
 

@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int kHostSize = NI_MAXHOST;  // 1025
+constexpr int kHostSize = NI_MAXHOST;     // 1025
 constexpr int kServiceSize = NI_MAXSERV;  // 32
 
 int numeric_name(const sockaddr* sa, int salen, char (&host)[kHostSize], char (&service)[kServiceSize]) {
@@ -17,7 +17,8 @@ int numeric_name(const sockaddr* sa, int salen, char (&host)[kHostSize], char (&
 
 }  // namespace
 
-addrinfo* ResolveAddress(const std::string& addr, const char* service, int family, int socktype, int protocol) {
+addrinfo* ResolveAddress(const std::string& addr, const char* service, int family, int socktype,
+                         int protocol) {
   addrinfo hints{};
   hints.ai_family = family;
   hints.ai_socktype = socktype;

@@ -31,9 +31,9 @@ inline constexpr int SOCKET_ERROR = -1;
 namespace platform {
 
 // Socket error codes the callers name. On Windows these are the WSAE* values themselves.
-extern const int kErrorWouldBlock;       // nothing queued on a non-blocking socket
-extern const int kErrorMessageTooLong;   // datagram larger than the receive buffer
-extern const int kErrorBadAddress;       // buffer too small / bad pointer
+extern const int kErrorWouldBlock;      // nothing queued on a non-blocking socket
+extern const int kErrorMessageTooLong;  // datagram larger than the receive buffer
+extern const int kErrorBadAddress;      // buffer too small / bad pointer
 
 // Starts and ends the socket library (Winsock 1.1 on Windows; nothing to do on POSIX). 0 on success.
 int socket_library_start();

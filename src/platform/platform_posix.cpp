@@ -1,6 +1,4 @@
 // POSIX (Linux) implementation of the platform layer.
-#include "platform.h"
-
 #include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -15,13 +13,17 @@
 #include <map>
 #include <mutex>
 
+#include "platform.h"
+
 namespace platform {
 
 const int kErrorWouldBlock = EWOULDBLOCK;
 const int kErrorMessageTooLong = EMSGSIZE;
 const int kErrorBadAddress = EFAULT;
 
-int socket_library_start() { return 0; }
+int socket_library_start() {
+  return 0;
+}
 void socket_library_stop() {}
 
 namespace {
@@ -78,9 +80,15 @@ int add_membership(SOCKET sock, const ip_mreq& request) {
   return join_on_helper(sock, request);
 }
 
-int last_socket_error() { return errno; }
-void set_last_socket_error(int error) { errno = error; }
-unsigned long last_system_error() { return static_cast<unsigned long>(errno); }
+int last_socket_error() {
+  return errno;
+}
+void set_last_socket_error(int error) {
+  errno = error;
+}
+unsigned long last_system_error() {
+  return static_cast<unsigned long>(errno);
+}
 
 int set_non_blocking(SOCKET sock, unsigned long enabled) {
   const int flags = ::fcntl(sock, F_GETFL, 0);
@@ -154,8 +162,12 @@ void send_wake(SOCKET writer) {
   [[maybe_unused]] const ssize_t sent = ::send(writer, &byte, 1, MSG_DONTWAIT);
 }
 
-void* heap_alloc_zeroed(std::size_t size) { return std::calloc(1, size); }
-void heap_free(void* block) { std::free(block); }
+void* heap_alloc_zeroed(std::size_t size) {
+  return std::calloc(1, size);
+}
+void heap_free(void* block) {
+  std::free(block);
+}
 
 void sleep_ms(unsigned milliseconds) {
   timespec ts{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};

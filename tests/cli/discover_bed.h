@@ -33,7 +33,8 @@ class DiscoverBed : public testing::Test {
   std::vector<std::string> add_device(const std::string& name, const std::string& segments,
                                       const std::vector<std::string>& sim_args);
   // Another simulator in the namespace of device `name`, kept under `key`. False when it did not start.
-  bool add_simulator(const std::string& key, const std::string& name, const std::vector<std::string>& sim_args);
+  bool add_simulator(const std::string& key, const std::string& name,
+                     const std::vector<std::string>& sim_args);
   testbed::ChildProcess& device(const std::string& key) { return *sims_.at(key); }
 
   // vantrel-discover with `args`, inside the tool namespace.

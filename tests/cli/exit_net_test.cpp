@@ -45,14 +45,29 @@ TEST_F(ExitCode, ZeroOneOrTwoWithTheReason) {
   const Case cases[] = {
       {"a device answers", "", true, false, {}, 0, ""},
       {"nobody answers", "", false, false, {}, 1, ""},
-      {"port held without reuse", "", true, true, {}, 2,
+      {"port held without reuse",
+       "",
+       true,
+       true,
+       {},
+       2,
        "vantrel-discover: cannot bind UDP port 5556 (Address already in use): another program holds the port "
        "without address reuse\n"},
-      {"--interface not on this machine", "", true, false, {"--interface", "10.77.9.1"}, 2,
+      {"--interface not on this machine",
+       "",
+       true,
+       false,
+       {"--interface", "10.77.9.1"},
+       2,
        "vantrel-discover: cannot join group 224.0.0.120 on interface 10.77.9.1 (No such device): check that "
        "the address belongs to an interface of this machine that is up\n"},
-      {"only a down interface with an address, and one up without", "--tool-extra-down --tool-extra-noaddr",
-       false, false, {}, 2, "vantrel-discover: no network interface with an IPv4 address is up\n"},
+      {"only a down interface with an address, and one up without",
+       "--tool-extra-down --tool-extra-noaddr",
+       false,
+       false,
+       {},
+       2,
+       "vantrel-discover: no network interface with an IPv4 address is up\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

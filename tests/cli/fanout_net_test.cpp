@@ -15,9 +15,9 @@ class Fanout : public clitest::DiscoverBed {
     build(2);
     for (const char* segment : {"0", "1"}) {
       const std::string serial = std::string("SEG") + segment;
-      const std::vector<std::string> got = add_device(
-          std::string("dev") + segment, segment,
-          {"--model", "VX", "--serial", serial, "--boot-state", "none", "--reply-to", "group"});
+      const std::vector<std::string> got =
+          add_device(std::string("dev") + segment, segment,
+                     {"--model", "VX", "--serial", serial, "--boot-state", "none", "--reply-to", "group"});
       ASSERT_EQ(got.size(), 1u);
       line_[segment[0] - '0'] = clitest::device_line(got[0], "VX", serial, "none");
     }

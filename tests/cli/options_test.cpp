@@ -1,7 +1,7 @@
 // The command line: what each option sets, and the sentence for every kind of bad argument.
-#include <gtest/gtest.h>
-
 #include "options.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -68,11 +68,14 @@ TEST(Options, BadArgumentsNameTheArgument) {
       {{"--expect", "0"}, "bad --expect '0': give a number of devices, 1 or more"},
       {{"--expect", "-2"}, "bad --expect '-2': give a number of devices, 1 or more"},
       {{"--expect", "1.5"}, "bad --expect '1.5': give a number of devices, 1 or more"},
-      {{"--interface", "eth0"}, "bad --interface 'eth0': give the interface's IPv4 address, e.g. 192.168.1.20"},
-      {{"--interface", "10.0.0"}, "bad --interface '10.0.0': give the interface's IPv4 address, e.g. 192.168.1.20"},
+      {{"--interface", "eth0"},
+       "bad --interface 'eth0': give the interface's IPv4 address, e.g. 192.168.1.20"},
+      {{"--interface", "10.0.0"},
+       "bad --interface '10.0.0': give the interface's IPv4 address, e.g. 192.168.1.20"},
       {{"--interface", "10.0.0.256"},
        "bad --interface '10.0.0.256': give the interface's IPv4 address, e.g. 192.168.1.20"},
-      {{"--interface", "fe80::1"}, "bad --interface 'fe80::1': give the interface's IPv4 address, e.g. 192.168.1.20"},
+      {{"--interface", "fe80::1"},
+       "bad --interface 'fe80::1': give the interface's IPv4 address, e.g. 192.168.1.20"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(parse_options(c.args).error, c.error) << c.args.front();

@@ -1,8 +1,7 @@
 // What a discovery prints for real devices: the window's lines or JSON objects, each device once, and
 // nothing but data on standard output.
-#include <nlohmann/json.hpp>
-
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 #include "discover_bed.h"
 
@@ -101,8 +100,8 @@ TEST_F(Output, EachDeviceLineOnceHoweverOftenItArrives) {
     const char* what;
     std::string segments;
     std::vector<std::string> extra_args;
-    bool twin;           // a second, identical simulator behind the same address
-    std::size_t lines;   // one per address the device answers from
+    bool twin;          // a second, identical simulator behind the same address
+    std::size_t lines;  // one per address the device answers from
   };
   const Case cases[] = {
       {"two simulators behind one address", "0", {}, true, 1},
@@ -140,8 +139,8 @@ TEST_F(Output, ControlBytesEscapedOnATerminalAndPassedThroughAPipe) {
 
   // script(1) gives the tool a terminal as standard output.
   if (testbed::run_shell("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs script(1)";
-  const std::string command = "ip netns exec " + bed_->ns("tool") + " " + testbed::bin("vantrel-discover") +
-                              " --timeout 1";
+  const std::string command =
+      "ip netns exec " + bed_->ns("tool") + " " + testbed::bin("vantrel-discover") + " --timeout 1";
   testbed::ChildProcess tty({"script", "-q", "-e", "-c", command, "/dev/null"});
   EXPECT_EQ(tty.wait(20s), 0) << tty.err();
   EXPECT_NE(tty.out().find("Model: VX\\x1B[2J, Serial Number: S\\x07"), std::string::npos) << tty.out();

@@ -1,9 +1,9 @@
 // What reaches standard output for a device: the line as the window shows it, or one JSON object.
+#include "output.h"
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-
-#include "output.h"
 
 namespace {
 
@@ -24,11 +24,13 @@ TEST(Output, JsonMembersInOrderWithBootState) {
   const Case cases[] = {
       {true, false, R"({"address":"10.77.0.10","model":"VX","serial_number":"S1","boot_state":true})"},
       {false, false, R"({"address":"10.77.0.10","model":"VX","serial_number":"S1","boot_state":false})"},
-      {std::nullopt, false, R"({"address":"10.77.0.10","model":"VX","serial_number":"S1","boot_state":null})"},
+      {std::nullopt, false,
+       R"({"address":"10.77.0.10","model":"VX","serial_number":"S1","boot_state":null})"},
       {true, true,
        R"({"address":"10.77.0.10","model":"VX","serial_number":"S1","boot_state":true,"gone":true})"},
   };
-  for (const Case& c : cases) EXPECT_EQ(json_record("10.77.0.10", device("VX", "S1", c.boot), c.gone), c.json);
+  for (const Case& c : cases)
+    EXPECT_EQ(json_record("10.77.0.10", device("VX", "S1", c.boot), c.gone), c.json);
 }
 
 TEST(Output, JsonKeepsTextExactlyAndStaysOneLine) {
@@ -65,7 +67,8 @@ TEST(Output, PrinterWritesOneFlushedLinePerRecordAndGoneOnlyInJson) {
     written.resize(std::fread(written.data(), 1, written.size(), out));
     std::fclose(out);
     if (json) {
-      EXPECT_EQ(written, json_record("10.0.0.1", info, false) + "\n" + json_record("10.0.0.1", info, true) + "\n");
+      EXPECT_EQ(written,
+                json_record("10.0.0.1", info, false) + "\n" + json_record("10.0.0.1", info, true) + "\n");
     } else {
       EXPECT_EQ(written, "10.0.0.1, Model: VX, Serial Number: S1, Boot State:  OFF\n");
     }

@@ -21,7 +21,8 @@ TEST(Program, HelpAndVersionOnStandardOutput) {
   testbed::ChildProcess help({testbed::bin("vantrel-discover"), "--help"});
   EXPECT_EQ(help.wait(10s), 0);
   EXPECT_EQ(help.out().rfind("Usage: vantrel-discover [OPTION]...\n", 0), 0u) << help.out();
-  for (const char* option : {"--timeout", "--json", "--watch", "--interval", "--interface", "--expect", "-v"}) {
+  for (const char* option :
+       {"--timeout", "--json", "--watch", "--interval", "--interface", "--expect", "-v"}) {
     EXPECT_NE(help.out().find(option), std::string::npos) << option;
   }
   EXPECT_EQ(help.err(), "");

@@ -1,7 +1,7 @@
 // Which sightings are listed, and when a silent device is dropped so that it is listed again on return.
-#include <gtest/gtest.h>
-
 #include "roster.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,9 +1,8 @@
 // --watch: devices are printed as they come, reported gone after two silent probes, and printed again
 // when they return.
-#include <nlohmann/json.hpp>
-
 #include <signal.h>
 
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "discover_bed.h"
@@ -47,7 +46,8 @@ TEST_F(Watch, JsonReportsArrivalDepartureAndReturn) {
   const auto twice = [&] {
     const std::string out = tool->out();
     std::size_t count = 0;
-    for (std::size_t at = out.find("\"W1\""); at != std::string::npos; at = out.find("\"W1\"", at + 1)) ++count;
+    for (std::size_t at = out.find("\"W1\""); at != std::string::npos; at = out.find("\"W1\"", at + 1))
+      ++count;
     return count >= 3;
   };
   for (int i = 0; i < 500 && !twice(); ++i) std::this_thread::sleep_for(20ms);
@@ -55,7 +55,8 @@ TEST_F(Watch, JsonReportsArrivalDepartureAndReturn) {
   tool->signal(SIGINT);
   EXPECT_EQ(tool->wait(5s), 0) << tool->err();
   std::vector<nlohmann::json> got;
-  for (const std::string& line : lines(tool->out())) got.push_back(nlohmann::json::parse(line, nullptr, false));
+  for (const std::string& line : lines(tool->out()))
+    got.push_back(nlohmann::json::parse(line, nullptr, false));
   EXPECT_EQ(got, (std::vector<nlohmann::json>{object(addresses[0], false), object(addresses[0], true),
                                               object(addresses[0], false)}))
       << tool->out();

@@ -16,7 +16,8 @@ namespace {
 std::vector<std::string> split(const char* data, std::size_t size) {
   std::vector<std::string> parts(1);
   for (std::size_t i = 0; i < size; ++i) {
-    if (i + 1 < size && static_cast<unsigned char>(data[i]) == 0xFF && static_cast<unsigned char>(data[i + 1]) == 0xFE) {
+    if (i + 1 < size && static_cast<unsigned char>(data[i]) == 0xFF &&
+        static_cast<unsigned char>(data[i + 1]) == 0xFE) {
       parts.emplace_back();
       ++i;
     } else {
@@ -31,7 +32,8 @@ void check_log_line(const std::string& log) {
   for (std::size_t i = 0; i + 1 < log.size(); ++i) {
     const auto byte = static_cast<unsigned char>(log[i]);
     if (byte < 0x20 || byte == 0x7F) std::abort();
-    if (byte == 0xC2 && static_cast<unsigned char>(log[i + 1]) >= 0x80 && static_cast<unsigned char>(log[i + 1]) <= 0x9F) {
+    if (byte == 0xC2 && static_cast<unsigned char>(log[i + 1]) >= 0x80 &&
+        static_cast<unsigned char>(log[i + 1]) <= 0x9F) {
       std::abort();  // a C1 control
     }
   }

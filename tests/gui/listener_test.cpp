@@ -1,7 +1,8 @@
 // The listener and Refresh for real: the window's process sits in a namespace of its own, replies come
 // from a peer namespace.
-#include <gtest/gtest.h>
+#include "listener.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -13,7 +14,6 @@
 #include "app_state.h"
 #include "child_process.h"
 #include "diag_capture.h"
-#include "listener.h"
 #include "main_window.h"
 #include "netbed.h"
 #include "refresh.h"
@@ -109,8 +109,8 @@ TEST_F(Listener, NewLineGivesLogLineThenItemThenListEntry) {
   });
   send({datagram});
   ASSERT_TRUE(pump_until([] { return list.size() == 1; }));
-  const std::string expected_log = "read " + std::to_string(datagram.size()) + " bytes from " + line("S1", "true") +
-                                   ": \\x01" + datagram.substr(1) + "\n";
+  const std::string expected_log = "read " + std::to_string(datagram.size()) + " bytes from " +
+                                   line("S1", "true") + ": \\x01" + datagram.substr(1) + "\n";
   EXPECT_NE(log_at_insert.find(expected_log), std::string::npos) << log_at_insert;
   EXPECT_FALSE(listed_at_insert) << "the list entry comes after the item";
   EXPECT_EQ(flatList->item(0)->text().toStdString(), line("S1", "true"));
@@ -230,7 +230,8 @@ TEST_F(Listener, ClosingTheWindowDuringAStreamStopsTheListenerPromptly) {
 }
 
 TEST_F(Listener, BurstOfAThousandRepliesWithinMillisecondsIsListedWhole) {
-  testbed::ChildProcess sim(bed_->in("dev", {testbed::bin("vantrel-device-sim"), "--count", "1000", "--serial", "B"}));
+  testbed::ChildProcess sim(
+      bed_->in("dev", {testbed::bin("vantrel-device-sim"), "--count", "1000", "--serial", "B"}));
   ASSERT_TRUE(sim.wait_for("ready", 10s, true)) << sim.err();
   btn_exit_cb();  // the simulator answers this probe with its 1000 replies at once
   EXPECT_TRUE(pump_until([] { return list.size() == 1000; }, 10000)) << list.size();

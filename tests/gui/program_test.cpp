@@ -1,6 +1,5 @@
 // The program as a whole process: no display, and an orderly end while replies stream in.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <unistd.h>
 

@@ -1,4 +1,5 @@
 // The window without any network: layout, Refresh before set-up, copying, F5.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -7,12 +8,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include <fcntl.h>
-
 #include "app_state.h"
-#include "listener.h"
 #include "device_lines.h"
 #include "diag_capture.h"
+#include "listener.h"
 #include "main_window.h"
 #include "refresh.h"
 
@@ -121,7 +120,8 @@ TEST_F(Window, ListAndControlMatchAndRepeatsAreDropped) {
 
 TEST_F(Window, LinesShownAsUtf8WithReplacementForInvalidBytes) {
   showLines({"10.0.0.1, Model: caf\xC3\xA9, Serial Number: \xE6\x97\xA5", "bad \xFF byte"});
-  EXPECT_EQ(window_->deviceList()->item(0)->text(), QString::fromUtf8("10.0.0.1, Model: café, Serial Number: 日"));
+  EXPECT_EQ(window_->deviceList()->item(0)->text(),
+            QString::fromUtf8("10.0.0.1, Model: café, Serial Number: 日"));
   EXPECT_EQ(window_->deviceList()->item(1)->text(), QString::fromUtf8("bad \xEF\xBF\xBD byte"));
 }
 

@@ -1,13 +1,13 @@
 // The discovery socket, opened for real in a namespace of its own: its lines, and the options it carries.
-#include <gtest/gtest.h>
+#include "vantrel/endpoint.h"
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include "diag_capture.h"
 #include "netbed.h"
-#include "vantrel/endpoint.h"
 
 namespace {
 

@@ -1,8 +1,7 @@
 // The interface walk for real: joins and probes through every addressed interface that is up, however
 // many there are, and nothing else; a peer namespace sees exactly what leaves.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -114,7 +113,8 @@ class PeerReceiver {
 
 int count_of(const std::string& text, const std::string& needle) {
   int count = 0;
-  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++count;
+  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size()))
+    ++count;
   return count;
 }
 
@@ -159,7 +159,8 @@ TEST_F(InterfaceWalk, JoinsAndProbesOnlyAddressedInterfacesThatAreUp) {
 
   DiagCapture sends;
   do_for_each_interface(sock_, group_, protocol::kService, send_to_interface);
-  EXPECT_EQ(sends.out(), "Set sending interface to: [10.77.0.1]:5556\nSet sending interface to: [10.77.1.1]:5556\n");
+  EXPECT_EQ(sends.out(),
+            "Set sending interface to: [10.77.0.1]:5556\nSet sending interface to: [10.77.1.1]:5556\n");
   EXPECT_EQ(sends.err(), "");
 
   std::this_thread::sleep_for(300ms);
@@ -191,7 +192,8 @@ TEST_F(InterfaceWalk, OverlappingSendWalksKeepEachProbeOnItsOwnInterface) {
   {
     DiagCapture quiet;
     const auto walk = [this] {
-      for (int i = 0; i < kWalks; ++i) do_for_each_interface(sock_, group_, protocol::kService, send_to_interface);
+      for (int i = 0; i < kWalks; ++i)
+        do_for_each_interface(sock_, group_, protocol::kService, send_to_interface);
     };
     std::thread other(walk);
     walk();
@@ -241,8 +243,10 @@ TEST_F(InterfaceWalk, JoinsEveryInterfaceBeyondTheMembershipCapOfOneSocket) {
   while (arrived.size() < 2 && std::chrono::steady_clock::now() < deadline) {
     char data[256];
     const ssize_t n = recv(sock_, data, sizeof data, 0);
-    if (n > 1) arrived.insert(std::string(data + 1, static_cast<size_t>(n - 1)));
-    else std::this_thread::sleep_for(5ms);
+    if (n > 1)
+      arrived.insert(std::string(data + 1, static_cast<size_t>(n - 1)));
+    else
+      std::this_thread::sleep_for(5ms);
   }
   EXPECT_EQ(arrived, (std::set<std::string>{bed.ns("first"), bed.ns("last")}));
 }

@@ -1,6 +1,5 @@
 // Simulated devices in namespaces of their own, found by vantrel-discover in the tool's namespace.
 #include <gtest/gtest.h>
-
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -74,8 +73,9 @@ TEST_F(SimulatedDevices, TwoSegmentsWithTwoDevicesEachAreAllFound) {
   const std::string b0 = start("b0", "0", {"--serial", "B0"});
   const std::string a1 = start("a1", "1", {"--serial", "A1"});
   const std::string b1 = start("b1", "1", {"--serial", "B1"});
-  Lines expected = {line(a0, "VX-100", "A0", ", Boot State:  ON"), line(b0, "VX-100", "B0", ", Boot State:  ON"),
-                    line(a1, "VX-100", "A1", ", Boot State:  ON"), line(b1, "VX-100", "B1", ", Boot State:  ON")};
+  Lines expected = {
+      line(a0, "VX-100", "A0", ", Boot State:  ON"), line(b0, "VX-100", "B0", ", Boot State:  ON"),
+      line(a1, "VX-100", "A1", ", Boot State:  ON"), line(b1, "VX-100", "B1", ", Boot State:  ON")};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(discover(), expected);
 }
@@ -94,7 +94,8 @@ TEST_F(SimulatedDevices, RepliesToTheGroupAndToTheSourceAreBothFound) {
   make_bed(1);
   const std::string group = start("group", "0", {"--serial", "G", "--reply-to", "group"});
   const std::string source = start("source", "0", {"--serial", "S", "--reply-to", "source"});
-  Lines expected = {line(group, "VX-100", "G", ", Boot State:  ON"), line(source, "VX-100", "S", ", Boot State:  ON")};
+  Lines expected = {line(group, "VX-100", "G", ", Boot State:  ON"),
+                    line(source, "VX-100", "S", ", Boot State:  ON")};
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(discover(), expected);
 }
@@ -120,7 +121,8 @@ TEST_F(SimulatedDevices, BurstAndBootStatesGiveTheRightLines) {
   const std::string none = start("none", "0", {"--serial", "NONE", "--boot-state", "none"});
   const Lines found = discover("2");
   const auto count_of = [&](const std::string& needle) {
-    return std::count_if(found.begin(), found.end(), [&](const std::string& l) { return l.find(needle) != std::string::npos; });
+    return std::count_if(found.begin(), found.end(),
+                         [&](const std::string& l) { return l.find(needle) != std::string::npos; });
   };
   EXPECT_EQ(count_of(burst + ", Model: VX-B, Serial Number: B-"), 200);
   EXPECT_EQ(count_of(line(burst, "VX-B", "B-00200", ", Boot State:  ON")), 1);

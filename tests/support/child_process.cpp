@@ -92,8 +92,12 @@ void ChildProcess::signal(int sig) {
   }
 }
 
-std::string ChildProcess::out() const { return slurp(out_path_); }
-std::string ChildProcess::err() const { return slurp(err_path_); }
+std::string ChildProcess::out() const {
+  return slurp(out_path_);
+}
+std::string ChildProcess::err() const {
+  return slurp(err_path_);
+}
 
 bool ChildProcess::wait_for(const std::string& needle, std::chrono::milliseconds timeout, bool on_stderr) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -2,7 +2,9 @@
 
 #include "vantrel/diagnostics.h"
 
-DiagCapture::DiagCapture() : out_(std::tmpfile()), err_(std::tmpfile()) { diag::set_streams(out_, err_); }
+DiagCapture::DiagCapture() : out_(std::tmpfile()), err_(std::tmpfile()) {
+  diag::set_streams(out_, err_);
+}
 
 DiagCapture::~DiagCapture() {
   diag::set_streams(stdout, stderr);

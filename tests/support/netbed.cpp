@@ -3,8 +3,8 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <sys/socket.h>
 #include <sched.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <array>
@@ -58,7 +58,9 @@ NetBed::NetBed(int segments, const std::string& options) : prefix_(next_prefix()
   ok_ = run_shell(kScript + " up " + prefix_ + " " + std::to_string(segments) + " " + options + " >&2") == 0;
 }
 
-NetBed::~NetBed() { run_shell(kScript + " down " + prefix_ + " >/dev/null 2>&1"); }
+NetBed::~NetBed() {
+  run_shell(kScript + " down " + prefix_ + " >/dev/null 2>&1");
+}
 
 std::vector<std::string> NetBed::add_device(const std::string& name, const std::string& segments) {
   int status = 0;
@@ -91,7 +93,8 @@ InsideNamespace::~InsideNamespace() {
   ::close(original_);
 }
 
-void send_datagrams(const std::string& ns, const std::string& address, const std::vector<std::string>& datagrams) {
+void send_datagrams(const std::string& ns, const std::string& address,
+                    const std::vector<std::string>& datagrams) {
   std::thread([&] {
     InsideNamespace inside(ns);
     if (!inside.ok()) return;
@@ -107,6 +110,8 @@ void send_datagrams(const std::string& ns, const std::string& address, const std
   }).join();
 }
 
-std::string bin(const std::string& program) { return std::string(VANTREL_BIN_DIR) + "/" + program; }
+std::string bin(const std::string& program) {
+  return std::string(VANTREL_BIN_DIR) + "/" + program;
+}
 
 }  // namespace testbed

@@ -56,7 +56,8 @@ class InsideNamespace {
 };
 
 // Sends `datagrams` from namespace `ns` to `address` (IPv4 text) port 5556, in order, from one socket.
-void send_datagrams(const std::string& ns, const std::string& address, const std::vector<std::string>& datagrams);
+void send_datagrams(const std::string& ns, const std::string& address,
+                    const std::vector<std::string>& datagrams);
 
 std::string bin(const std::string& program);  // path of a program in build/bin
 

@@ -1,7 +1,7 @@
 // The shown lines: one per distinct line, in order, bounded.
-#include <gtest/gtest.h>
-
 #include "vantrel/device_list.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Reply decoding: which datagrams become which device lines.
+#include "vantrel/protocol.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <ostream>
 #include <string>
-
-#include "vantrel/protocol.h"
 
 namespace {
 
@@ -19,9 +19,13 @@ struct DecodeCase {
   std::optional<std::string> line;  // nullopt: no line
 };
 
-void PrintTo(const DecodeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const DecodeCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
-std::string reply(const std::string& json) { return "\x01"s + json; }
+std::string reply(const std::string& json) {
+  return "\x01"s + json;
+}
 
 std::string long_reply_without_zero() {
   // 2048 bytes: marker, then a JSON object padded with blanks up to the end, no zero byte.
@@ -63,7 +67,9 @@ const DecodeCase kCases[] = {
     {"LongReplyWithoutZeroByte", long_reply_without_zero(), "192.168.1.20, Model: X, Serial Number: LONG"},
     {"MalformedJson", reply(R"({"model":"X","serial_number":)"), std::nullopt},
     {"TrailingGarbage", reply(R"({"model":"X","serial_number":"S"} x)"), std::nullopt},
-    {"TrailingWhitespaceAccepted", reply(R"({"model":"X","serial_number":"S"}  )" "\n"),
+    {"TrailingWhitespaceAccepted",
+     reply(R"({"model":"X","serial_number":"S"}  )"
+           "\n"),
      "192.168.1.20, Model: X, Serial Number: S"},
     {"CommentsRejected", reply(R"({"model":"X",/*c*/"serial_number":"S"})"), std::nullopt},
     {"TopLevelArray", reply(R"([{"model":"X","serial_number":"S"}])"), std::nullopt},
@@ -90,7 +96,8 @@ TEST(DecodeReplyBounds, ReadsOnlyTheBytesGiven) {
   std::string buffer = reply(R"({"model":"LONGER-MODEL","serial_number":"OLD","boot_state":true})");
   const std::string fresh = reply(R"({"model":"M","serial_number":"S"})");
   buffer.replace(0, fresh.size(), fresh);
-  EXPECT_EQ(protocol::decode_reply(buffer.data(), fresh.size(), kHost), "192.168.1.20, Model: M, Serial Number: S");
+  EXPECT_EQ(protocol::decode_reply(buffer.data(), fresh.size(), kHost),
+            "192.168.1.20, Model: M, Serial Number: S");
   // A datagram cut just before its closing brace must not borrow the brace that follows in memory.
   EXPECT_EQ(protocol::decode_reply(fresh.data(), fresh.size() - 1, kHost), std::nullopt);
 }

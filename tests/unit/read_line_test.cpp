@@ -1,9 +1,9 @@
 // The log line for a new device: byte count, device line, datagram text; nothing unsafe reaches a terminal.
+#include "vantrel/read_line.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "vantrel/read_line.h"
 
 namespace {
 
@@ -13,7 +13,8 @@ TEST(ReadLine, ShowsCountLineAndDatagramFromMarker) {
   const std::string datagram = "\x01{\"model\":\"X\",\"serial_number\":\"S\"}"s;
   EXPECT_EQ(format_read_line(static_cast<int>(datagram.size()), "10.0.0.5, Model: X, Serial Number: S",
                              datagram_text(datagram.data(), datagram.size())),
-            "read 34 bytes from 10.0.0.5, Model: X, Serial Number: S: \\x01{\"model\":\"X\",\"serial_number\":\"S\"}\n");
+            "read 34 bytes from 10.0.0.5, Model: X, Serial Number: S: "
+            "\\x01{\"model\":\"X\",\"serial_number\":\"S\"}\n");
 }
 
 TEST(ReadLine, DatagramTextStopsAtZeroByteOrEnd) {
@@ -34,7 +35,9 @@ TEST(ReadLine, ControlBytesEscaped) {
       {"a\nb\rc\td", "a\\x0Ab\\x0Dc\\x09d"},
       {"del\x7f", "del\\x7F"},
       {"\xC3\xA9 utf8 kept", "\xC3\xA9 utf8 kept"},
-      {"c1 \xC2\x9B" "31m csi", "c1 \\xC2\\x9B31m csi"},
+      {"c1 \xC2\x9B"
+       "31m csi",
+       "c1 \\xC2\\x9B31m csi"},
       {"nbsp\xC2\xA0 kept, cut \xC2", "nbsp\xC2\xA0 kept, cut \xC2"},
       {"\xE6\x97\xA5 continuation bytes kept", "\xE6\x97\xA5 continuation bytes kept"},
   };
@@ -42,7 +45,8 @@ TEST(ReadLine, ControlBytesEscaped) {
 }
 
 TEST(ReadLine, DeviceLineEscapedToo) {
-  EXPECT_EQ(format_read_line(3, "h, Model: \x1b]0;x\x07", "\x01"), "read 3 bytes from h, Model: \\x1B]0;x\\x07: \\x01\n");
+  EXPECT_EQ(format_read_line(3, "h, Model: \x1b]0;x\x07", "\x01"),
+            "read 3 bytes from h, Model: \\x1B]0;x\\x07: \\x01\n");
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
 // Address conversion: the three print forms, FormatAddress's size rule, resolution failures.
+#include "vantrel/resolve.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,7 +8,6 @@
 
 #include "diag_capture.h"
 #include "platform.h"
-#include "vantrel/resolve.h"
 
 namespace {
 

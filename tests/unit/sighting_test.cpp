@@ -21,8 +21,8 @@ sockaddr_in sender() {
 TEST(Sighting, CarriesHostLineByteCountAndTextUpToZeroByte) {
   const std::string datagram = "\x01{\"model\":\"M\",\"serial_number\":\"S\",\"boot_state\":false}\x00pad"s;
   const sockaddr_in from = sender();
-  const auto sighting =
-      sighting_from_datagram(datagram.data(), datagram.size(), reinterpret_cast<const sockaddr*>(&from), sizeof from);
+  const auto sighting = sighting_from_datagram(datagram.data(), datagram.size(),
+                                               reinterpret_cast<const sockaddr*>(&from), sizeof from);
   ASSERT_TRUE(sighting.has_value());
   EXPECT_EQ(sighting->host, "10.77.0.10");
   EXPECT_EQ(sighting->line, "10.77.0.10, Model: M, Serial Number: S, Boot State:  OFF");
@@ -35,8 +35,8 @@ TEST(Sighting, UnformattableSenderGivesEmptyHostNeverStaleText) {
   DiagCapture capture;
   const std::string datagram = "\x01{\"model\":\"M\",\"serial_number\":\"S\"}"s;
   const sockaddr_in from = sender();
-  const auto sighting = sighting_from_datagram(datagram.data(), datagram.size(),
-                                               reinterpret_cast<const sockaddr*>(&from), 2);  // too short to format
+  const auto sighting = sighting_from_datagram(
+      datagram.data(), datagram.size(), reinterpret_cast<const sockaddr*>(&from), 2);  // too short to format
   ASSERT_TRUE(sighting.has_value());
   EXPECT_EQ(sighting->line, ", Model: M, Serial Number: S");
   EXPECT_NE(capture.err().find("getnameinfo failed"), std::string::npos);
@@ -45,8 +45,8 @@ TEST(Sighting, UnformattableSenderGivesEmptyHostNeverStaleText) {
 TEST(Sighting, NotAReplyOrNoLineGivesNothing) {
   const sockaddr_in from = sender();
   for (const std::string& datagram : {"\x00"s, ""s, "\x01"s, "\x01{\"model\":\"M\"}"s}) {
-    EXPECT_FALSE(sighting_from_datagram(datagram.data(), datagram.size(), reinterpret_cast<const sockaddr*>(&from),
-                                        sizeof from))
+    EXPECT_FALSE(sighting_from_datagram(datagram.data(), datagram.size(),
+                                        reinterpret_cast<const sockaddr*>(&from), sizeof from))
         << datagram;
   }
 }

@@ -25,6 +25,8 @@ void stop_on_interrupt(std::atomic<bool>* wake) {
   std::signal(SIGTERM, on_stop_signal);
 }
 
-bool interrupted() { return interrupt_seen; }
+bool interrupted() {
+  return interrupt_seen;
+}
 
 }  // namespace discover

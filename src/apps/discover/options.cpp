@@ -44,7 +44,9 @@ bool is_ipv4_text(const std::string& text) {
   return ::inet_pton(AF_INET, text.c_str(), &address) == 1;
 }
 
-std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string quoted(std::string_view text) {
+  return "'" + std::string(text) + "'";
+}
 
 // Each option that takes a value: stores it, or returns the error sentence.
 using ValueSetter = std::function<std::string(Options&, std::string_view)>;

@@ -152,8 +152,9 @@ int Session::join(const std::string& address) {
 
 int Session::send(const std::string& address) {
   std::string text = address;
-  return send_to_interface(sock_, group_, text.data(), protocol::kService) == 0 ? 0
-                                                                                 : platform::last_socket_error();
+  return send_to_interface(sock_, group_, text.data(), protocol::kService) == 0
+             ? 0
+             : platform::last_socket_error();
 }
 
 // False when the receive loop ended on a failed receive rather than on the flag.
@@ -218,7 +219,8 @@ int run_discovery(const Options& options, Printer& printer) {
   }
   // Room for a burst of thousands of replies while lines are being printed.
   enlarge_receive_buffer(endpoint.sock, kWantedReceiveBuffer);
-  endpoint.group = ResolveAddress(protocol::kGroupAddress, protocol::kService, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  endpoint.group =
+      ResolveAddress(protocol::kGroupAddress, protocol::kService, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (endpoint.group == nullptr) {
     report("cannot resolve the group address " + std::string(protocol::kGroupAddress));
     return kCannotRun;

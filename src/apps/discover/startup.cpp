@@ -19,7 +19,9 @@ std::optional<std::vector<std::string>> interface_addresses(const std::vector<st
   return addresses;
 }
 
-std::string reason(int error) { return error != 0 ? std::strerror(error) : "unknown error"; }
+std::string reason(int error) {
+  return error != 0 ? std::strerror(error) : "unknown error";
+}
 
 std::string socket_failure(int error) {
   const std::string port = protocol::kService;
@@ -49,6 +51,8 @@ std::string join_failure(const std::string& address, int error, bool chosen) {
   return lead + ": check the interface's multicast setup";
 }
 
-void report(const std::string& line) { std::fprintf(stderr, "vantrel-discover: %s\n", line.c_str()); }
+void report(const std::string& line) {
+  std::fprintf(stderr, "vantrel-discover: %s\n", line.c_str());
+}
 
 }  // namespace discover

@@ -30,6 +30,8 @@ const char* usage_text() {
          "  2  discovery could not start or go on (bad option, no IPv4 interface, port in use, ...)\n";
 }
 
-const char* version_text() { return "vantrel-discover " VANTREL_VERSION "\n"; }
+const char* version_text() {
+  return "vantrel-discover " VANTREL_VERSION "\n";
+}
 
 }  // namespace discover

@@ -1,12 +1,12 @@
 #include "device_lines.h"
 
-#include "app_state.h"
-#include "vantrel/diagnostics.h"
-#include "vantrel/read_line.h"
-
 #include <string_view>
 #include <unordered_set>
 #include <vector>
+
+#include "app_state.h"
+#include "vantrel/diagnostics.h"
+#include "vantrel/read_line.h"
 
 namespace {
 
@@ -15,7 +15,8 @@ bool full_reported = false;
 
 void report_full_once() {
   if (full_reported) return;
-  diag::print(diag::Stream::err, "device list full at %zu lines: further devices dropped until Refresh\n", list.size());
+  diag::print(diag::Stream::err, "device list full at %zu lines: further devices dropped until Refresh\n",
+              list.size());
   full_reported = true;
 }
 
@@ -40,7 +41,8 @@ void show_new_device_lines(const SightingBatch& batch) {
   diag::print(diag::Stream::out, "%s", log.c_str());
   for (const Sighting* sighting : fresh) {
     // Device lines are UTF-8; invalid sequences show as replacement characters.
-    flatList->addItem(QString::fromUtf8(sighting->line.data(), static_cast<qsizetype>(sighting->line.size())));
+    flatList->addItem(
+        QString::fromUtf8(sighting->line.data(), static_cast<qsizetype>(sighting->line.size())));
   }
   for (const Sighting* sighting : fresh) list.add(sighting->line);
 }

@@ -34,11 +34,14 @@ void onStartupMessage(QtMsgType type, const QMessageLogContext&, const QString& 
 
 }  // namespace
 
-DisplayGuard::DisplayGuard() { previous = qInstallMessageHandler(onStartupMessage); }
+DisplayGuard::DisplayGuard() {
+  previous = qInstallMessageHandler(onStartupMessage);
+}
 
 DisplayGuard::~DisplayGuard() {
   qInstallMessageHandler(previous);
   for (const HeldMessage& message : std::exchange(held, {})) {
-    if (message.type == QtWarningMsg || message.type == QtCriticalMsg) qWarning("%s", qPrintable(message.text));
+    if (message.type == QtWarningMsg || message.type == QtCriticalMsg)
+      qWarning("%s", qPrintable(message.text));
   }
 }

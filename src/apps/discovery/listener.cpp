@@ -24,14 +24,15 @@ bool set_up_endpoint() {
     std::lock_guard lock(endpoint_mutex);
     s = sock;
   }
-  addrinfo* group = ResolveAddress(protocol::kGroupAddress, protocol::kService, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  addrinfo* group =
+      ResolveAddress(protocol::kGroupAddress, protocol::kService, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   {
     std::lock_guard lock(endpoint_mutex);
     resmulti = group;
   }
   if (group == nullptr) {
-    diag::print(diag::Stream::err, "Unable to convert multicast address '%s': Error %d\n", protocol::kGroupAddress,
-                platform::last_socket_error());
+    diag::print(diag::Stream::err, "Unable to convert multicast address '%s': Error %d\n",
+                protocol::kGroupAddress, platform::last_socket_error());
     return false;
   }
   // Every join is made before the first probe leaves.
@@ -66,7 +67,9 @@ constexpr std::size_t kRepliesPerPass = 500;
 
 void show_waiting_replies();
 
-void wake_gui_thread() { QMetaObject::invokeMethod(flatList, &show_waiting_replies, Qt::QueuedConnection); }
+void wake_gui_thread() {
+  QMetaObject::invokeMethod(flatList, &show_waiting_replies, Qt::QueuedConnection);
+}
 
 // GUI thread.
 void show_waiting_replies() {

@@ -92,7 +92,9 @@ void MainWindow::placeOnScreen() {
   move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
-QString MainWindow::selectedText() const { return joinRows(list_->selectedItems(), list_); }
+QString MainWindow::selectedText() const {
+  return joinRows(list_->selectedItems(), list_);
+}
 
 QString MainWindow::allText() const {
   QStringList lines;

@@ -12,11 +12,11 @@
 #include "vantrel/protocol.h"
 
 struct Sighting {
-  std::string host;             // sender's numeric address text; empty if it could not be formatted
+  std::string host;  // sender's numeric address text; empty if it could not be formatted
   protocol::DeviceInfo device;
-  std::string line;             // the device line, the device's identity
-  int bytes = 0;                // size of the whole datagram, marker included
-  std::string text;             // the datagram up to its first zero byte, for the log line
+  std::string line;  // the device line, the device's identity
+  int bytes = 0;     // size of the whole datagram, marker included
+  std::string text;  // the datagram up to its first zero byte, for the log line
 };
 
 using SightingBatch = std::vector<Sighting>;
@@ -37,8 +37,8 @@ struct ReceiveLimits {
   std::size_t batch_size = 256;  // sightings handed over at most at once
 };
 
-// Receives on `sock` into `buffer` (protocol::kMaxReplySize bytes, the caller's) until `stop` is set (returns 0) or a receive fails (prints
-// "recvfrom() failed with error code %d\n" and returns 0). A datagram longer than the largest reply is
-// dropped with one line on the error stream, and receiving goes on.
+// Receives on `sock` into `buffer` (protocol::kMaxReplySize bytes, the caller's) until `stop` is set (returns
+// 0) or a receive fails (prints "recvfrom() failed with error code %d\n" and returns 0). A datagram longer
+// than the largest reply is dropped with one line on the error stream, and receiving goes on.
 int receive_replies(SOCKET sock, char* buffer, const std::atomic<bool>& stop, const SightingSink& sink,
                     ReceiveLimits limits = {});

@@ -7,7 +7,8 @@
 
 // The address list for `addr` and `service` (for instance "224.0.0.120", "5556"), owned by the caller and
 // released with freeaddrinfo; null on failure, after the line "Invalid address %s, getaddrinfo failed: %d".
-addrinfo* ResolveAddress(const std::string& addr, const char* service, int family, int socktype, int protocol);
+addrinfo* ResolveAddress(const std::string& addr, const char* service, int family, int socktype,
+                         int protocol);
 
 // Writes the numeric host text of `sa` (no port) into `buf` of `buflen` bytes. 0 on success; the
 // getnameinfo code on failure; platform::kErrorBadAddress when `buf` cannot hold the host text, the port
