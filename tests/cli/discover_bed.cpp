@@ -7,32 +7,23 @@ namespace clitest {
 
 using namespace std::chrono_literals;
 
-void DiscoverBed::SetUp() {
-  if (const std::string why = testbed::unavailable_reason(); !why.empty()) GTEST_SKIP() << why;
-}
-
-void DiscoverBed::build(int segments) {
-  bed_ = std::make_unique<testbed::NetBed>(segments);
-  ASSERT_TRUE(bed_->ok()) << "netbed.sh up failed";
-}
-
 std::vector<std::string> DiscoverBed::add_device(const std::string& name, const std::string& segments,
                                                  const std::vector<std::string>& sim_args) {
-  const std::vector<std::string> addresses = bed_->add_device(name, segments);
-  EXPECT_FALSE(addresses.empty()) << "netbed.sh device " << name << " failed";
+  const std::vector<std::string> addresses = add_namespace(name, segments);
   if (addresses.empty()) return {};
   return add_simulator(name, name, sim_args) ? addresses : std::vector<std::string>{};
 }
 
 bool DiscoverBed::add_simulator(const std::string& key, const std::string& name,
                                 const std::vector<std::string>& sim_args) {
-  std::vector<std::string> argv = {testbed::bin("vantrel-device-sim")};
-  argv.insert(argv.end(), sim_args.begin(), sim_args.end());
-  auto sim = std::make_unique<testbed::ChildProcess>(bed_->in(name, argv));
-  const bool ready = sim->wait_for("vantrel-device-sim: ready", 10s, true);
-  EXPECT_TRUE(ready) << key << ": " << sim->err();
-  sims_[key] = std::move(sim);
-  return ready;
+  testbed::ChildProcess& sim = start_sim(name, sim_args);
+  by_key_[key] = &sim;
+  return sim.err().find("vantrel-device-sim: ready") != std::string::npos;
+}
+
+void DiscoverBed::stop_devices() {
+  by_key_.clear();
+  sims_.clear();
 }
 
 std::unique_ptr<testbed::ChildProcess> DiscoverBed::start(const std::vector<std::string>& args) const {
@@ -50,21 +41,6 @@ Outcome DiscoverBed::discover(const std::vector<std::string>& args) const {
   run.out = tool->out();
   run.err = tool->err();
   return run;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
-
-std::string device_line(const std::string& address, const std::string& model, const std::string& serial,
-                        const std::string& boot) {
-  std::string line = address + ", Model: " + model + ", Serial Number: " + serial;
-  if (boot == "on") line += ", Boot State:  ON";
-  if (boot == "off") line += ", Boot State:  OFF";
-  return line;
 }
 
 bool looks_like_device_line(const std::string& line) {

@@ -11,6 +11,7 @@
 
 #include "child_process.h"
 #include "netbed.h"
+#include "simulator_bed.h"
 
 namespace clitest {
 
@@ -21,36 +22,29 @@ struct Outcome {
   std::chrono::milliseconds took{0};
 };
 
-class DiscoverBed : public testing::Test {
+class DiscoverBed : public testbed::SimulatorBed {
  protected:
-  void SetUp() override;
-
-  // Builds the bed; the first thing a test does.
-  void build(int segments);
-
-  // Starts a simulator in a device namespace of its own on `segments` and waits until it answers probes.
+  // A device namespace of its own on `segments` with a simulator in it, kept under the name `name`.
   // The device's addresses, in segment order; empty (after a test failure) when it could not start.
   std::vector<std::string> add_device(const std::string& name, const std::string& segments,
                                       const std::vector<std::string>& sim_args);
   // Another simulator in the namespace of device `name`, kept under `key`. False when it did not start.
   bool add_simulator(const std::string& key, const std::string& name,
                      const std::vector<std::string>& sim_args);
-  testbed::ChildProcess& device(const std::string& key) { return *sims_.at(key); }
+  testbed::ChildProcess& device(const std::string& key) { return *by_key_.at(key); }
+  // Ends every simulator (before a table's next row builds its own).
+  void stop_devices();
 
   // vantrel-discover with `args`, inside the tool namespace.
   std::unique_ptr<testbed::ChildProcess> start(const std::vector<std::string>& args) const;
   Outcome discover(const std::vector<std::string>& args) const;
 
-  std::unique_ptr<testbed::NetBed> bed_;
-  std::map<std::string, std::unique_ptr<testbed::ChildProcess>> sims_;  // ended before the bed goes
+ private:
+  std::map<std::string, testbed::ChildProcess*> by_key_;  // into sims_
 };
 
-// The text's lines, without their newlines; a last line without one is kept too.
-std::vector<std::string> lines(const std::string& text);
-
-// The device line the tool prints for `address` and a simulator's model, serial and boot state.
-std::string device_line(const std::string& address, const std::string& model, const std::string& serial,
-                        const std::string& boot);
+using testbed::device_line;
+using testbed::lines;
 
 // True when `line` has the shape of a device line.
 bool looks_like_device_line(const std::string& line);

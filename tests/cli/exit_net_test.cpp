@@ -86,7 +86,7 @@ TEST_F(ExitCode, ZeroOneOrTwoWithTheReason) {
 
     TearDown();
     holder_ = -1;
-    sims_.clear();
+    stop_devices();
     bed_.reset();
   }
 }
@@ -107,7 +107,7 @@ TEST_F(ExitCode, InterruptEndsPromptlyKeepingWhatWasPrinted) {
       const std::vector<std::string> addresses =
           add_device("dev", "0", {"--model", "VX", "--serial", "S", "--boot-state", "none"});
       ASSERT_FALSE(addresses.empty());
-      line = clitest::device_line(addresses[0], "VX", "S", "none");
+      line = testbed::device_line(addresses[0], "VX", "S", "none");
     }
     const std::unique_ptr<testbed::ChildProcess> tool = start({"--timeout", "30", "-v"});
     if (c.device) {

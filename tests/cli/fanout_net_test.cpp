@@ -19,7 +19,7 @@ class Fanout : public clitest::DiscoverBed {
           add_device(std::string("dev") + segment, segment,
                      {"--model", "VX", "--serial", serial, "--boot-state", "none", "--reply-to", "group"});
       ASSERT_EQ(got.size(), 1u);
-      line_[segment[0] - '0'] = clitest::device_line(got[0], "VX", serial, "none");
+      line_[segment[0] - '0'] = testbed::device_line(got[0], "VX", serial, "none");
     }
   }
   std::string line_[2];

@@ -48,7 +48,7 @@ TEST_F(Output, TextLinesAsTheWindowShowsThemAndLogLinesOnlyOnStandardError) {
   std::vector<std::string> expected;
   for (std::size_t i = 0; i < addresses.size(); ++i) {
     const SimDevice& d = kDevices[i];
-    expected.push_back(clitest::device_line(addresses[i], d.model, d.serial, d.boot));
+    expected.push_back(testbed::device_line(addresses[i], d.model, d.serial, d.boot));
   }
 
   const clitest::Outcome run = discover({"--timeout", "1.5", "-v"});
@@ -123,10 +123,10 @@ TEST_F(Output, EachDeviceLineOnceHoweverOftenItArrives) {
     EXPECT_EQ(run.code, 0) << run.err;
     std::vector<std::string> expected;
     for (const std::string& address : addresses) {
-      expected.push_back(clitest::device_line(address, "VX", "DUP", "none"));
+      expected.push_back(testbed::device_line(address, "VX", "DUP", "none"));
     }
     EXPECT_EQ(sorted(lines(run.out)), sorted(expected)) << run.err;
-    sims_.clear();
+    stop_devices();
     bed_.reset();
   }
 }

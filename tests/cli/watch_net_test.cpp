@@ -67,7 +67,7 @@ TEST_F(Watch, TextPrintsAReturningDeviceAgainAndNothingWhileItAnswers) {
   const std::vector<std::string> addresses =
       add_device("dev", "0", {"--model", "VX", "--serial", "W1", "--boot-state", "none"});
   ASSERT_FALSE(addresses.empty());
-  const std::string line = clitest::device_line(addresses[0], "VX", "W1", "none");
+  const std::string line = testbed::device_line(addresses[0], "VX", "W1", "none");
   const std::unique_ptr<testbed::ChildProcess> tool = start({"--watch", "--interval", "0.3"});
   ASSERT_TRUE(tool->wait_for(line, 10s));
   std::this_thread::sleep_for(1500ms);  // five more rounds that it answers

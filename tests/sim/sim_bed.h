@@ -1,47 +1,17 @@
-// A namespace bed with simulators in device namespaces, and the test-only probe client in its tool
-// namespace.
+// The shared simulator bed, plus the test-only probe client run in its tool namespace.
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "child_process.h"
-#include "netbed.h"
 #include "probe_client.h"
+#include "simulator_bed.h"
 
 namespace simtest {
 
-class SimBed : public testing::Test {
+using testbed::describe;
+using testbed::device_line;
+
+class SimBed : public testbed::SimulatorBed {
  protected:
-  void SetUp() override;
-
-  // Builds the bed; the first thing a test does.
-  void build(int segments);
-
-  // A device namespace on `segments` ("0" or "0,1"); its addresses in segment order (empty on failure).
-  std::vector<std::string> add_namespace(const std::string& name, const std::string& segments);
-
-  // Starts a simulator in device namespace `name` and waits for its ready line (a test failure if none).
-  testbed::ChildProcess& start_sim(const std::string& name, const std::vector<std::string>& args);
-
-  // add_namespace and start_sim in one: a device with a namespace of its own.
-  std::vector<std::string> add_device(const std::string& name, const std::string& segments,
-                                      const std::vector<std::string>& args);
-
   ProbeResult probe(const ProbeRun& run) const { return simtest::probe(bed_->ns("tool"), run); }
-
-  std::unique_ptr<testbed::NetBed> bed_;
-  std::vector<std::unique_ptr<testbed::ChildProcess>> sims_;  // ended before the bed goes
 };
-
-// The device line for `host` and a simulator's model, serial and --boot-state ("on", "off", "none").
-std::string device_line(const std::string& host, const std::string& model, const std::string& serial,
-                        const std::string& boot = "on");
-
-// The program and its arguments, for messages.
-std::string describe(const std::vector<std::string>& args);
 
 }  // namespace simtest

@@ -12,16 +12,14 @@
 
 #include "child_process.h"
 #include "netbed.h"
+#include "simulator_bed.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 
-Lines sorted_lines(const std::string& text) {
-  Lines lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
+Lines sorted(Lines lines) {
   std::sort(lines.begin(), lines.end());
   return lines;
 }
@@ -31,44 +29,24 @@ std::string line(const std::string& address, const std::string& model, const std
   return address + ", Model: " + model + ", Serial Number: " + serial + boot;
 }
 
-class SimulatedDevices : public testing::Test {
+class SimulatedDevices : public testbed::SimulatorBed {
  protected:
-  void SetUp() override {
-    if (const std::string why = testbed::unavailable_reason(); !why.empty()) GTEST_SKIP() << why;
-  }
-
-  void make_bed(int segments) {
-    bed_ = std::make_unique<testbed::NetBed>(segments);
-    ASSERT_TRUE(bed_->ok());
-  }
-
-  // A device namespace on `segments` with a simulator started in it; waits until it listens.
-  std::string start(const std::string& name, const std::string& segments, Lines options) {
-    const Lines addresses = bed_->add_device(name, segments);
-    EXPECT_FALSE(addresses.empty());
-    run_in(name, std::move(options));
+  // A device namespace of its own with a simulator in it: the device's first address.
+  std::string start(const std::string& name, const std::string& segments, const Lines& options) {
+    const Lines addresses = add_device(name, segments, options);
     return addresses.empty() ? "" : addresses[0];
-  }
-
-  void run_in(const std::string& name, Lines options) {
-    options.insert(options.begin(), testbed::bin("vantrel-device-sim"));
-    sims_.push_back(std::make_unique<testbed::ChildProcess>(bed_->in(name, options)));
-    EXPECT_TRUE(sims_.back()->wait_for("ready", 10s, true)) << sims_.back()->err();
   }
 
   // Discovery from the tool's namespace: its standard output, sorted.
   Lines discover(const std::string& timeout = "1.5") {
     testbed::ChildProcess tool(bed_->in("tool", {testbed::bin("vantrel-discover"), "--timeout", timeout}));
     EXPECT_EQ(tool.wait(30s), 0) << tool.err();
-    return sorted_lines(tool.out());
+    return sorted(testbed::lines(tool.out()));
   }
-
-  std::unique_ptr<testbed::NetBed> bed_;
-  std::vector<std::unique_ptr<testbed::ChildProcess>> sims_;
 };
 
 TEST_F(SimulatedDevices, TwoSegmentsWithTwoDevicesEachAreAllFound) {
-  make_bed(2);
+  build(2);
   const std::string a0 = start("a0", "0", {"--serial", "A0"});
   const std::string b0 = start("b0", "0", {"--serial", "B0"});
   const std::string a1 = start("a1", "1", {"--serial", "A1"});
@@ -81,17 +59,17 @@ TEST_F(SimulatedDevices, TwoSegmentsWithTwoDevicesEachAreAllFound) {
 }
 
 TEST_F(SimulatedDevices, DeviceOnBothSegmentsIsListedOncePerDistinctLine) {
-  make_bed(2);
+  build(2);
   const Lines addresses = bed_->add_device("dual", "0,1");
   ASSERT_EQ(addresses.size(), 2u);
   // Two simulators in one namespace: every reply arrives twice, through each segment.
-  run_in("dual", {"--serial", "DUAL", "--boot-state", "none"});
-  run_in("dual", {"--serial", "DUAL", "--boot-state", "none"});
+  start_sim("dual", {"--serial", "DUAL", "--boot-state", "none"});
+  start_sim("dual", {"--serial", "DUAL", "--boot-state", "none"});
   EXPECT_EQ(discover(), (Lines{line(addresses[0], "VX-100", "DUAL"), line(addresses[1], "VX-100", "DUAL")}));
 }
 
 TEST_F(SimulatedDevices, RepliesToTheGroupAndToTheSourceAreBothFound) {
-  make_bed(1);
+  build(1);
   const std::string group = start("group", "0", {"--serial", "G", "--reply-to", "group"});
   const std::string source = start("source", "0", {"--serial", "S", "--reply-to", "source"});
   Lines expected = {line(group, "VX-100", "G", ", Boot State:  ON"),
@@ -101,7 +79,7 @@ TEST_F(SimulatedDevices, RepliesToTheGroupAndToTheSourceAreBothFound) {
 }
 
 TEST_F(SimulatedDevices, MalformedRepliesDoNotHideGoodOnes) {
-  make_bed(1);
+  build(1);
   const std::string oversized = "/tmp/vantrel-oversized-" + std::to_string(getpid());
   std::ofstream(oversized) << "{\"model\":\"BIG\",\"serial_number\":\"" << std::string(3000, 'x') << "\"}";
   start("cut", "0", {"--payload", "{\"model\":"});
@@ -114,7 +92,7 @@ TEST_F(SimulatedDevices, MalformedRepliesDoNotHideGoodOnes) {
 }
 
 TEST_F(SimulatedDevices, BurstAndBootStatesGiveTheRightLines) {
-  make_bed(1);
+  build(1);
   const std::string burst = start("burst", "0", {"--model", "VX-B", "--serial", "B", "--count", "200"});
   const std::string on = start("on", "0", {"--serial", "ON", "--boot-state", "on"});
   const std::string off = start("off", "0", {"--serial", "OFF", "--boot-state", "off"});
@@ -133,7 +111,7 @@ TEST_F(SimulatedDevices, BurstAndBootStatesGiveTheRightLines) {
 }
 
 TEST_F(SimulatedDevices, SimulatorSaysWhyAndExitsTwoWhenThePortIsHeld) {
-  make_bed(1);
+  build(1);
   ASSERT_FALSE(bed_->add_device("held", "0").empty());
   // A plain socket bound to the port without address reuse, in the same namespace.
   int holder = -1;

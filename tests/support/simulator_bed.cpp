@@ -1,0 +1,64 @@
+#include "simulator_bed.h"
+
+#include <chrono>
+#include <sstream>
+
+namespace testbed {
+
+using namespace std::chrono_literals;
+
+void SimulatorBed::SetUp() {
+  if (const std::string why = unavailable_reason(); !why.empty()) GTEST_SKIP() << why;
+}
+
+void SimulatorBed::build(int segments, const std::string& options) {
+  bed_ = std::make_unique<NetBed>(segments, options);
+  ASSERT_TRUE(bed_->ok()) << "netbed.sh up failed";
+}
+
+std::vector<std::string> SimulatorBed::add_namespace(const std::string& name, const std::string& segments) {
+  std::vector<std::string> addresses = bed_->add_device(name, segments);
+  EXPECT_FALSE(addresses.empty()) << "netbed.sh device " << name << " " << segments << " failed";
+  return addresses;
+}
+
+ChildProcess& SimulatorBed::start_sim(const std::string& name, const std::vector<std::string>& args) {
+  std::vector<std::string> argv = {bin("vantrel-device-sim")};
+  argv.insert(argv.end(), args.begin(), args.end());
+  sims_.push_back(std::make_unique<ChildProcess>(bed_->in(name, argv)));
+  ChildProcess& sim = *sims_.back();
+  EXPECT_TRUE(sim.wait_for("vantrel-device-sim: ready,", 10s, true))
+      << describe(argv) << " in " << name << " did not get ready; its stderr:\n"
+      << sim.err();
+  return sim;
+}
+
+std::vector<std::string> SimulatorBed::add_device(const std::string& name, const std::string& segments,
+                                                  const std::vector<std::string>& args) {
+  std::vector<std::string> addresses = add_namespace(name, segments);
+  if (!addresses.empty()) start_sim(name, args);
+  return addresses;
+}
+
+std::string device_line(const std::string& host, const std::string& model, const std::string& serial,
+                        const std::string& boot) {
+  std::string line = host + ", Model: " + model + ", Serial Number: " + serial;
+  if (boot == "on") line += ", Boot State:  ON";
+  if (boot == "off") line += ", Boot State:  OFF";
+  return line;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+std::string describe(const std::vector<std::string>& args) {
+  std::string text;
+  for (const std::string& arg : args) text += (text.empty() ? "" : " ") + arg;
+  return text;
+}
+
+}  // namespace testbed

@@ -1,0 +1,47 @@
+// A test fixture: a namespace bed with simulated devices (vantrel-device-sim) in device namespaces.
+// Tests skip themselves, with the reason, where beds cannot be built.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "netbed.h"
+
+namespace testbed {
+
+class SimulatorBed : public testing::Test {
+ protected:
+  void SetUp() override;
+
+  // Builds the bed; the first thing a test does. `options` as for NetBed.
+  void build(int segments, const std::string& options = "");
+
+  // A device namespace on `segments` ("0" or "0,1"); its addresses in segment order (empty on failure).
+  std::vector<std::string> add_namespace(const std::string& name, const std::string& segments);
+
+  // Starts a simulator in device namespace `name` and waits for its ready line (a test failure if none).
+  ChildProcess& start_sim(const std::string& name, const std::vector<std::string>& args);
+
+  // add_namespace and start_sim in one: a device with a namespace of its own.
+  std::vector<std::string> add_device(const std::string& name, const std::string& segments,
+                                      const std::vector<std::string>& args);
+
+  std::unique_ptr<NetBed> bed_;
+  std::vector<std::unique_ptr<ChildProcess>> sims_;  // ended before the bed goes
+};
+
+// The device line for `host` and a simulator's model, serial and --boot-state ("on", "off", "none").
+std::string device_line(const std::string& host, const std::string& model, const std::string& serial,
+                        const std::string& boot = "on");
+
+// The text's lines, without their newlines.
+std::vector<std::string> lines(const std::string& text);
+
+// The program and its arguments, for messages.
+std::string describe(const std::vector<std::string>& args);
+
+}  // namespace testbed
