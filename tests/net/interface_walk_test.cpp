@@ -132,25 +132,36 @@ class InterfaceWalk : public testing::Test {
     ASSERT_NE(sock_, INVALID_SOCKET);
     ASSERT_NE(group_, nullptr);
   }
+  // Two segments with a peer on both that records what arrives; the endpoint open in the tool namespace.
+  void two_segments_with_peer(const std::string& options = "") {
+    bed_ = std::make_unique<testbed::NetBed>(2, options);
+    ASSERT_TRUE(bed_->ok());
+    const std::vector<std::string> peer = bed_->add_device("peer", "0,1");
+    ASSERT_EQ(peer.size(), 2u);
+    receiver_ = std::make_unique<PeerReceiver>(bed_->ns("peer"), peer);
+    inside_ = std::make_unique<testbed::InsideNamespace>(bed_->ns("tool"));
+    ASSERT_TRUE(inside_->ok());
+    open_endpoint();
+  }
+
   void TearDown() override {
     if (group_ != nullptr) freeaddrinfo(group_);
     platform::close_socket(sock_);
+    receiver_.reset();
+    inside_.reset();
+    bed_.reset();
   }
 
   SOCKET sock_ = INVALID_SOCKET;
   addrinfo* group_ = nullptr;
+  std::unique_ptr<testbed::NetBed> bed_;
+  std::unique_ptr<PeerReceiver> receiver_;
+  std::unique_ptr<testbed::InsideNamespace> inside_;
 };
 
 TEST_F(InterfaceWalk, JoinsAndProbesOnlyAddressedInterfacesThatAreUp) {
-  testbed::NetBed bed(2, "--tool-extra-down --tool-extra-noaddr");
-  ASSERT_TRUE(bed.ok());
-  const std::vector<std::string> peer = bed.add_device("peer", "0,1");
-  ASSERT_EQ(peer.size(), 2u);
-  PeerReceiver receiver(bed.ns("peer"), peer);
-
-  testbed::InsideNamespace inside(bed.ns("tool"));
-  ASSERT_TRUE(inside.ok());
-  open_endpoint();
+  two_segments_with_peer("--tool-extra-down --tool-extra-noaddr");
+  if (HasFatalFailure()) return;
 
   DiagCapture joins;
   do_for_each_interface(sock_, group_, protocol::kService, join_interface);
@@ -164,7 +175,7 @@ TEST_F(InterfaceWalk, JoinsAndProbesOnlyAddressedInterfacesThatAreUp) {
   EXPECT_EQ(sends.err(), "");
 
   std::this_thread::sleep_for(300ms);
-  const std::vector<Datagram> seen = receiver.stop();
+  const std::vector<Datagram> seen = receiver_->stop();
   ASSERT_EQ(seen.size(), 2u) << "exactly one probe per addressed interface";
   std::set<std::string> sources;
   for (const Datagram& datagram : seen) {
@@ -179,14 +190,8 @@ TEST_F(InterfaceWalk, JoinsAndProbesOnlyAddressedInterfacesThatAreUp) {
 TEST_F(InterfaceWalk, OverlappingSendWalksKeepEachProbeOnItsOwnInterface) {
   // Two threads walk at once, as the start-up probe and a Refresh can: each "set interface, send" pair
   // must stay together, so every segment gets exactly one probe per walk.
-  testbed::NetBed bed(2);
-  ASSERT_TRUE(bed.ok());
-  const std::vector<std::string> peer = bed.add_device("peer", "0,1");
-  ASSERT_EQ(peer.size(), 2u);
-  PeerReceiver receiver(bed.ns("peer"), peer);
-  testbed::InsideNamespace inside(bed.ns("tool"));
-  ASSERT_TRUE(inside.ok());
-  open_endpoint();
+  two_segments_with_peer();
+  if (HasFatalFailure()) return;
 
   constexpr int kWalks = 200;
   {
@@ -201,7 +206,7 @@ TEST_F(InterfaceWalk, OverlappingSendWalksKeepEachProbeOnItsOwnInterface) {
   }
   std::this_thread::sleep_for(300ms);
   std::map<std::string, int> per_source;
-  for (const Datagram& datagram : receiver.stop()) ++per_source[datagram.source];
+  for (const Datagram& datagram : receiver_->stop()) ++per_source[datagram.source];
   EXPECT_EQ(per_source, (std::map<std::string, int>{{"10.77.0.1", 2 * kWalks}, {"10.77.1.1", 2 * kWalks}}));
 }
 
