@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "app_state.h"
+#include "bed_test.h"
 #include "child_process.h"
 #include "diag_capture.h"
 #include "main_window.h"
@@ -51,12 +52,13 @@ bool list_matches_control() {
   return true;
 }
 
-class Listener : public testing::Test {
+class Listener : public testbed::BedTest {
  protected:
   void SetUp() override {
-    if (const std::string why = testbed::unavailable_reason(); !why.empty()) GTEST_SKIP() << why;
-    bed_ = std::make_unique<testbed::NetBed>(1);
-    ASSERT_TRUE(bed_->ok());
+    BedTest::SetUp();
+    if (stopped()) return;
+    build(1);
+    if (stopped()) return;
     device_ = bed_->add_device("dev", "0");
     ASSERT_EQ(device_.size(), 1u);
     inside_ = std::make_unique<testbed::InsideNamespace>(bed_->ns("tool"));
@@ -91,7 +93,6 @@ class Listener : public testing::Test {
     testbed::send_datagrams(bed_->ns("dev"), "10.77.0.1", datagrams);
   }
 
-  std::unique_ptr<testbed::NetBed> bed_;
   std::vector<std::string> device_;
   std::unique_ptr<testbed::InsideNamespace> inside_;
   std::unique_ptr<DiagCapture> capture_;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "bed_test.h"
 #include "child_process.h"
 #include "netbed.h"
 
@@ -14,14 +15,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class Program : public testing::Test {
+class Program : public testbed::BedTest {
  protected:
   void SetUp() override {
-    if (const std::string why = testbed::unavailable_reason(); !why.empty()) GTEST_SKIP() << why;
-    bed_ = std::make_unique<testbed::NetBed>(1);
-    ASSERT_TRUE(bed_->ok());
+    BedTest::SetUp();
+    if (!stopped()) build(1);
   }
-  std::unique_ptr<testbed::NetBed> bed_;
 };
 
 TEST_F(Program, WithoutADisplaySaysSoAndExitsOne) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "bed_test.h"
 #include "diag_capture.h"
 #include "netbed.h"
 
@@ -26,12 +27,13 @@ int open_descriptors() {
   return count;
 }
 
-class Endpoint : public testing::Test {
+class Endpoint : public testbed::BedTest {
  protected:
   void SetUp() override {
-    if (const std::string why = testbed::unavailable_reason(); !why.empty()) GTEST_SKIP() << why;
-    bed_ = std::make_unique<testbed::NetBed>(1);
-    ASSERT_TRUE(bed_->ok());
+    BedTest::SetUp();
+    if (stopped()) return;
+    build(1);
+    if (stopped()) return;
     inside_ = std::make_unique<testbed::InsideNamespace>(bed_->ns("tool"));
     ASSERT_TRUE(inside_->ok());
   }
@@ -40,7 +42,6 @@ class Endpoint : public testing::Test {
     bed_.reset();
   }
 
-  std::unique_ptr<testbed::NetBed> bed_;
   std::unique_ptr<testbed::InsideNamespace> inside_;
 };
 

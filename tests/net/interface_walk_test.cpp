@@ -12,6 +12,7 @@
 #include <set>
 #include <thread>
 
+#include "bed_test.h"
 #include "diag_capture.h"
 #include "netbed.h"
 #include "vantrel/endpoint.h"
@@ -118,12 +119,8 @@ int count_of(const std::string& text, const std::string& needle) {
   return count;
 }
 
-class InterfaceWalk : public testing::Test {
+class InterfaceWalk : public testbed::BedTest {
  protected:
-  void SetUp() override {
-    if (const std::string why = testbed::unavailable_reason(); !why.empty()) GTEST_SKIP() << why;
-  }
-
   // Opens the endpoint and resolves the group inside the tool namespace of `bed`.
   void open_endpoint() {
     DiagCapture quiet;
@@ -134,8 +131,8 @@ class InterfaceWalk : public testing::Test {
   }
   // Two segments with a peer on both that records what arrives; the endpoint open in the tool namespace.
   void two_segments_with_peer(const std::string& options = "") {
-    bed_ = std::make_unique<testbed::NetBed>(2, options);
-    ASSERT_TRUE(bed_->ok());
+    build(2, options);
+    if (HasFatalFailure()) return;
     const std::vector<std::string> peer = bed_->add_device("peer", "0,1");
     ASSERT_EQ(peer.size(), 2u);
     receiver_ = std::make_unique<PeerReceiver>(bed_->ns("peer"), peer);
@@ -154,7 +151,6 @@ class InterfaceWalk : public testing::Test {
 
   SOCKET sock_ = INVALID_SOCKET;
   addrinfo* group_ = nullptr;
-  std::unique_ptr<testbed::NetBed> bed_;
   std::unique_ptr<PeerReceiver> receiver_;
   std::unique_ptr<testbed::InsideNamespace> inside_;
 };

@@ -7,15 +7,6 @@ namespace testbed {
 
 using namespace std::chrono_literals;
 
-void SimulatorBed::SetUp() {
-  if (const std::string why = unavailable_reason(); !why.empty()) GTEST_SKIP() << why;
-}
-
-void SimulatorBed::build(int segments, const std::string& options) {
-  bed_ = std::make_unique<NetBed>(segments, options);
-  ASSERT_TRUE(bed_->ok()) << "netbed.sh up failed";
-}
-
 std::vector<std::string> SimulatorBed::add_namespace(const std::string& name, const std::string& segments) {
   std::vector<std::string> addresses = bed_->add_device(name, segments);
   EXPECT_FALSE(addresses.empty()) << "netbed.sh device " << name << " " << segments << " failed";

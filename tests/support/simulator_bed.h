@@ -1,5 +1,5 @@
-// A test fixture: a namespace bed with simulated devices (vantrel-device-sim) in device namespaces.
-// Tests skip themselves, with the reason, where beds cannot be built.
+// A test fixture: a namespace bed (built with build()) with simulated devices (vantrel-device-sim) in
+// device namespaces.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,18 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "bed_test.h"
 #include "child_process.h"
-#include "netbed.h"
 
 namespace testbed {
 
-class SimulatorBed : public testing::Test {
+class SimulatorBed : public BedTest {
  protected:
-  void SetUp() override;
-
-  // Builds the bed; the first thing a test does. `options` as for NetBed.
-  void build(int segments, const std::string& options = "");
-
   // A device namespace on `segments` ("0" or "0,1"); its addresses in segment order (empty on failure).
   std::vector<std::string> add_namespace(const std::string& name, const std::string& segments);
 
@@ -30,7 +25,6 @@ class SimulatorBed : public testing::Test {
   std::vector<std::string> add_device(const std::string& name, const std::string& segments,
                                       const std::vector<std::string>& args);
 
-  std::unique_ptr<NetBed> bed_;
   std::vector<std::unique_ptr<ChildProcess>> sims_;  // ended before the bed goes
 };
 
