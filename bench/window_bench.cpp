@@ -19,6 +19,7 @@
 #include "diag_capture.h"
 #include "listener.h"
 #include "main_window.h"
+#include "qt_list_control.h"
 #include "netbed.h"
 #include "refresh.h"
 
@@ -70,7 +71,7 @@ class WindowInBed {
         added_(bed_.add_device("dev", "0")),
         inside_(bed_.ns("tool")),
         window_([] { btn_exit_cb(); }) {
-    flatList = window_.deviceList();
+    attach_list_control(window_.deviceList());
     window_.show();
     listener_ = start_listener();
     clock.start();
@@ -79,7 +80,7 @@ class WindowInBed {
   ~WindowInBed() {
     stop_listener_and_release(listener_);
     list.clear();
-    flatList = nullptr;
+    attach_list_control(nullptr);
   }
   std::string peer() const { return bed_.ns("dev"); }
 

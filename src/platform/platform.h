@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
+#include <cerrno>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -22,7 +24,10 @@ inline constexpr int SOCKET_ERROR = -1;
 #endif
 
 // Lets the compiler check printf-style formats of our own diagnostic functions.
-#if defined(__GNUC__)
+// On MinGW the C99 printf of its own runtime is used (%zu, %lld), so formats are checked against that.
+#if defined(__MINGW32__)
+#define PLATFORM_PRINTF_FORMAT(fmt_index, first_arg) __attribute__((format(gnu_printf, fmt_index, first_arg)))
+#elif defined(__GNUC__)
 #define PLATFORM_PRINTF_FORMAT(fmt_index, first_arg) __attribute__((format(printf, fmt_index, first_arg)))
 #else
 #define PLATFORM_PRINTF_FORMAT(fmt_index, first_arg)
@@ -31,9 +36,34 @@ inline constexpr int SOCKET_ERROR = -1;
 namespace platform {
 
 // Socket error codes the callers name. On Windows these are the WSAE* values themselves.
-extern const int kErrorWouldBlock;      // nothing queued on a non-blocking socket
-extern const int kErrorMessageTooLong;  // datagram larger than the receive buffer
-extern const int kErrorBadAddress;      // buffer too small / bad pointer
+#ifdef _WIN32
+inline constexpr int kErrorWouldBlock = WSAEWOULDBLOCK;
+inline constexpr int kErrorMessageTooLong = WSAEMSGSIZE;
+inline constexpr int kErrorBadAddress = WSAEFAULT;
+#else
+inline constexpr int kErrorWouldBlock = EWOULDBLOCK;    // nothing queued on a non-blocking socket
+inline constexpr int kErrorMessageTooLong = EMSGSIZE;  // datagram larger than the receive buffer
+inline constexpr int kErrorBadAddress = EFAULT;        // buffer too small / bad pointer
+#endif
+
+// What a socket error means to a caller that reacts to it, whatever the platform's code for it.
+enum class ErrorKind {
+  would_block,     // nothing queued, or no room in the send queue, on a non-blocking socket
+  interrupted,     // a signal cut the call short: simply call again
+  no_buffers,      // the system is short of buffers for now (a full interface queue, a membership cap)
+  address_in_use,  // the port or membership is held already
+  access_denied,   // a policy (firewall, sandbox, privileges) forbids it
+  out_of_resources,  // no descriptors or memory left
+  no_ipv4,         // the address family is not available
+  other,
+};
+ErrorKind error_kind(int error);
+
+// The system's text for a socket error code, for a diagnostic; "unknown error" for 0.
+std::string error_text(int error);
+
+// True when the stream goes to a terminal, where bytes from the network must not reach unescaped.
+bool is_terminal(std::FILE* file);
 
 // Starts and ends the socket library (Winsock 1.1 on Windows; nothing to do on POSIX). 0 on success.
 int socket_library_start();
@@ -59,6 +89,9 @@ int add_membership(SOCKET sock, const ip_mreq& request);
 // FIONBIO: 0 or SOCKET_ERROR, with last_socket_error() set.
 int set_non_blocking(SOCKET sock, unsigned long enabled);
 
+// Sends one datagram. Its byte count, or SOCKET_ERROR with last_socket_error() set.
+int send_datagram(SOCKET sock, const char* data, std::size_t size, const sockaddr* to, int tolen);
+
 // One datagram into buf. Returns its byte count, or SOCKET_ERROR with last_socket_error() set; a datagram
 // longer than len fails with kErrorMessageTooLong (and is consumed) on every platform.
 int receive_datagram(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen);
@@ -73,6 +106,9 @@ int receive_datagram_on(SOCKET sock, char* buf, int len, sockaddr* from, int* fr
 // Waits until the socket has a datagram queued, `wake` (if not INVALID_SOCKET) is readable, or timeout_ms
 // has passed. 1 something readable, 0 timeout, -1 error.
 int wait_readable(SOCKET sock, int timeout_ms, SOCKET wake = INVALID_SOCKET);
+
+// Waits until the socket has room to send or `wake` is readable. 1 writable, 0 woken, -1 error.
+int wait_writable(SOCKET sock, SOCKET wake);
 
 // A connected pair: a byte sent on pair[1] makes pair[0] readable. It lets one thread wake another that
 // waits on a socket at once, instead of that thread waking up often to look. False on failure.

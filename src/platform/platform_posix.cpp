@@ -17,9 +17,40 @@
 
 namespace platform {
 
-const int kErrorWouldBlock = EWOULDBLOCK;
-const int kErrorMessageTooLong = EMSGSIZE;
-const int kErrorBadAddress = EFAULT;
+ErrorKind error_kind(int error) {
+  switch (error) {
+    case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+    case EWOULDBLOCK:
+#endif
+      return ErrorKind::would_block;
+    case EINTR:
+      return ErrorKind::interrupted;
+    case ENOBUFS:
+      return ErrorKind::no_buffers;
+    case EADDRINUSE:
+      return ErrorKind::address_in_use;
+    case EACCES:
+    case EPERM:
+      return ErrorKind::access_denied;
+    case EMFILE:
+    case ENFILE:
+    case ENOMEM:
+      return ErrorKind::out_of_resources;
+    case EAFNOSUPPORT:
+      return ErrorKind::no_ipv4;
+    default:
+      return ErrorKind::other;
+  }
+}
+
+std::string error_text(int error) {
+  return error != 0 ? std::strerror(error) : "unknown error";
+}
+
+bool is_terminal(std::FILE* file) {
+  return ::isatty(::fileno(file)) != 0;
+}
 
 int socket_library_start() {
   return 0;
@@ -97,6 +128,11 @@ int set_non_blocking(SOCKET sock, unsigned long enabled) {
   return ::fcntl(sock, F_SETFL, wanted) == 0 ? 0 : SOCKET_ERROR;
 }
 
+int send_datagram(SOCKET sock, const char* data, std::size_t size, const sockaddr* to, int tolen) {
+  const ssize_t sent = ::sendto(sock, data, size, 0, to, static_cast<socklen_t>(tolen));
+  return sent < 0 ? SOCKET_ERROR : static_cast<int>(sent);
+}
+
 int receive_datagram(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen) {
   socklen_t addrlen = static_cast<socklen_t>(*fromlen);
   // MSG_TRUNC makes Linux report the datagram's real length, so that an oversized one is an error here,
@@ -151,6 +187,17 @@ int wait_readable(SOCKET sock, int timeout_ms, SOCKET wake) {
   const int ready = ::poll(fds, wake == INVALID_SOCKET ? 1 : 2, timeout_ms);
   if (ready < 0) return errno == EINTR ? 0 : -1;
   return ready > 0 ? 1 : 0;
+}
+
+int wait_writable(SOCKET sock, SOCKET wake) {
+  for (;;) {
+    pollfd fds[2] = {{sock, POLLOUT, 0}, {wake, POLLIN, 0}};
+    const int ready = ::poll(fds, 2, -1);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) return -1;
+    if ((fds[1].revents & POLLIN) != 0) return 0;
+    if (fds[0].revents != 0) return 1;
+  }
 }
 
 bool open_wake_pair(SOCKET (&pair)[2]) {

@@ -16,6 +16,7 @@
 #include "child_process.h"
 #include "diag_capture.h"
 #include "main_window.h"
+#include "qt_list_control.h"
 #include "netbed.h"
 #include "refresh.h"
 
@@ -65,7 +66,7 @@ class Listener : public testbed::BedTest {
     ASSERT_TRUE(inside_->ok());
     capture_ = std::make_unique<DiagCapture>();
     window_ = std::make_unique<MainWindow>([] { btn_exit_cb(); });
-    flatList = window_->deviceList();
+    attach_list_control(window_->deviceList());
     window_->show();
     listener_ = start_listener();
     ASSERT_TRUE(pump_until([] {
@@ -78,7 +79,7 @@ class Listener : public testbed::BedTest {
     if (window_) stop_listener_and_release(listener_);
     list.clear();
     window_.reset();
-    flatList = nullptr;
+    attach_list_control(nullptr);
     capture_.reset();
     inside_.reset();
     bed_.reset();
@@ -224,7 +225,7 @@ TEST_F(Listener, ClosingTheWindowDuringAStreamStopsTheListenerPromptly) {
     EXPECT_EQ(resmulti, nullptr);
   }
   window_.reset();
-  flatList = nullptr;
+  attach_list_control(nullptr);
   streaming = false;
   stream.join();
   QApplication::processEvents();  // queued batches for the gone window are dropped, not run
@@ -270,7 +271,7 @@ TEST_F(Listener, StressRefreshAThousandTimesWhileAHundredThousandRepliesStreamTh
   EXPECT_TRUE(list_matches_control());
   stop_listener_and_release(listener_);
   window_.reset();
-  flatList = nullptr;
+  attach_list_control(nullptr);
   streaming = false;
   stream.join();
 }

@@ -13,6 +13,7 @@
 #include "diag_capture.h"
 #include "listener.h"
 #include "main_window.h"
+#include "qt_list_control.h"
 #include "refresh.h"
 
 namespace {
@@ -24,7 +25,7 @@ class Window : public testing::Test {
       ++refreshes_;
       btn_exit_cb();
     });
-    flatList = window_->deviceList();
+    attach_list_control(window_->deviceList());
     window_->placeOnScreen();
     window_->show();
     QApplication::processEvents();
@@ -32,7 +33,7 @@ class Window : public testing::Test {
   void TearDown() override {
     list.clear();
     window_.reset();
-    flatList = nullptr;
+    attach_list_control(nullptr);
   }
 
   void showLines(const std::vector<std::string>& lines) {

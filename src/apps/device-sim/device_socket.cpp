@@ -11,7 +11,7 @@ int set_int(SOCKET sock, int level, int option, int value) {
 }
 
 std::string reason(const char* what) {
-  return std::string(what) + ": " + std::strerror(platform::last_socket_error());
+  return std::string(what) + ": " + platform::error_text(platform::last_socket_error());
 }
 
 // Room for a large burst on its way out: beyond the system's cap where we may (root), else up to it.

@@ -46,7 +46,7 @@ std::vector<Clock::duration> departures(std::size_t count, int jitter_ms) {
 void say_unsent(const Destination& to, std::size_t unsent, std::size_t all) {
   std::fprintf(stderr, "vantrel-device-sim: cannot send to %s:%u: %s (%zu of %zu replies not sent)\n",
                text_of(to.address.sin_addr).c_str(), ntohs(to.address.sin_port),
-               std::strerror(platform::last_socket_error()), unsent, all);
+               platform::error_text(platform::last_socket_error()).c_str(), unsent, all);
 }
 
 // Sends every reply to `to` after `delay_ms`; false when a stop cut it short.
@@ -102,8 +102,8 @@ int run_responder(const DeviceSocket& device, const SimOptions& options, const R
   while (!stop) {
     int wait_ms = 1000;
     if (options.announce_every_ms > 0) {
-      wait_ms = static_cast<int>(std::max<long>(
-          0, std::chrono::ceil<std::chrono::milliseconds>(next_announce - Clock::now()).count()));
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(next_announce - Clock::now());
+      wait_ms = static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
     }
     const int ready = platform::wait_readable(device.sock, wait_ms, wake);
     if (stop) break;

@@ -2,12 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
+#include "platform.h"
 #include "vantrel/read_line.h"
 
 namespace discover {
@@ -28,11 +23,7 @@ std::string json_record(std::string_view address, const protocol::DeviceInfo& de
 }
 
 bool is_terminal(std::FILE* file) {
-#ifdef _WIN32
-  return _isatty(_fileno(file)) != 0;
-#else
-  return ::isatty(::fileno(file)) != 0;
-#endif
+  return platform::is_terminal(file);
 }
 
 void Printer::appeared(std::string_view address, const protocol::DeviceInfo& device, std::string_view line) {

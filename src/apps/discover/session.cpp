@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <optional>
 #include <set>
 
@@ -70,7 +69,7 @@ int Session::run(const std::vector<std::string>& addresses) {
     Clock::time_point wake_at = options_.watch ? next_probe : *deadline;
     if (deadline) wake_at = std::min(wake_at, *deadline);
     if (!listen_until(wake_at)) {
-      report("receiving on UDP port " + std::string(protocol::kService) + " failed (" + reason(errno) +
+      report("receiving on UDP port " + std::string(protocol::kService) + " failed (" + reason(platform::last_socket_error()) +
              "): run with -v to see the error code");
       return kCannotRun;
     }
@@ -144,7 +143,7 @@ int Session::join(const std::string& address) {
   if (join_interface(sock_, group_, text.data(), protocol::kService) != 0) {
     const int error = platform::last_socket_error();
     // An address that was away and came back may still hold its membership.
-    if (error != EADDRINUSE) return error;
+    if (platform::error_kind(error) != platform::ErrorKind::address_in_use) return error;
   }
   joined_.insert(address);
   return 0;
@@ -204,7 +203,7 @@ struct Endpoint {
 int run_discovery(const Options& options, Printer& printer) {
   const std::optional<std::vector<std::string>> addresses = interface_addresses(options.interfaces);
   if (!addresses) {
-    report("cannot list the network interfaces (" + reason(errno) + ")");
+    report("cannot list the network interfaces (" + reason(platform::last_socket_error()) + ")");
     return kCannotRun;
   }
   if (addresses->empty()) {

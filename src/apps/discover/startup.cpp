@@ -1,8 +1,6 @@
 #include "startup.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "vantrel/protocol.h"
 
@@ -20,24 +18,21 @@ std::optional<std::vector<std::string>> interface_addresses(const std::vector<st
 }
 
 std::string reason(int error) {
-  return error != 0 ? std::strerror(error) : "unknown error";
+  return platform::error_text(error);
 }
 
 std::string socket_failure(int error) {
   const std::string port = protocol::kService;
   const std::string why = " (" + reason(error) + ")";
-  switch (error) {
-    case EADDRINUSE:
+  switch (platform::error_kind(error)) {
+    case platform::ErrorKind::address_in_use:
       return "cannot bind UDP port " + port + why + ": another program holds the port without address reuse";
-    case EACCES:
-    case EPERM:
+    case platform::ErrorKind::access_denied:
       return "cannot open UDP port " + port + why + ": check the firewall or sandbox policy for this program";
-    case EMFILE:
-    case ENFILE:
-    case ENOBUFS:
-    case ENOMEM:
+    case platform::ErrorKind::no_buffers:
+    case platform::ErrorKind::out_of_resources:
       return "cannot open a UDP socket" + why + ": the system is short of descriptors or memory";
-    case EAFNOSUPPORT:
+    case platform::ErrorKind::no_ipv4:
       return "cannot open a UDP socket" + why + ": IPv4 is not available on this system";
     default:
       return "cannot open UDP port " + port + why + ": run with -v to see the failing step";

@@ -6,6 +6,7 @@
 #include "display_guard.h"
 #include "listener.h"
 #include "main_window.h"
+#include "qt_list_control.h"
 #include "quit_on_signal.h"
 #include "refresh.h"
 
@@ -16,7 +17,7 @@ int main(int argc, char* argv[]) {
     app = std::make_unique<QApplication>(argc, argv);
   }
   auto window = std::make_unique<MainWindow>([] { btn_exit_cb(); });
-  flatList = window->deviceList();
+  attach_list_control(window->deviceList());
   window->placeOnScreen();
   window->show();
   std::thread listener = start_listener();  // only once the window is on screen
@@ -25,6 +26,6 @@ int main(int argc, char* argv[]) {
 
   stop_listener_and_release(listener);  // before anything it uses goes away
   window.reset();
-  flatList = nullptr;
+  attach_list_control(nullptr);
   return 0;
 }

@@ -2,6 +2,7 @@
 // GUI thread until it is stopped.
 #pragma once
 
+#include <functional>
 #include <thread>
 
 #include "vantrel/receiver.h"
@@ -10,8 +11,14 @@
 // the GUI thread. -1 when the group does not resolve or the buffer cannot be had; 0 when receiving ends.
 int run_thread(const SightingSink& deliver);
 
-// Starts run_thread on its own thread, delivering to the window's list through queued calls.
-std::thread start_listener();
+// Starts run_thread on its own thread; replies wait in the mailbox. `wake_gui_thread` runs on the listener
+// thread whenever the mailbox stops being empty: it must make the GUI thread call show_waiting_replies
+// (a queued call, a posted message), and touch nothing else.
+std::thread start_listener_thread(std::function<void()> wake_gui_thread);
+
+// GUI thread: lists a slice of the waiting replies. True when more are waiting; the front end then lets
+// its event loop run and calls again, so that a flood never freezes the window.
+bool show_waiting_replies();
 
 // Asks the listener to stop and waits for it; then releases the group address and closes the socket.
 void stop_listener_and_release(std::thread& listener);

@@ -39,16 +39,15 @@ void show_new_device_lines(const SightingBatch& batch) {
   }
   if (fresh.empty()) return;
   diag::print(diag::Stream::out, "%s", log.c_str());
-  for (const Sighting* sighting : fresh) {
-    // Device lines are UTF-8; invalid sequences show as replacement characters.
-    flatList->addItem(
-        QString::fromUtf8(sighting->line.data(), static_cast<qsizetype>(sighting->line.size())));
-  }
+  std::vector<std::string_view> lines;
+  lines.reserve(fresh.size());
+  for (const Sighting* sighting : fresh) lines.push_back(sighting->line);
+  if (list_control.append) list_control.append(lines);
   for (const Sighting* sighting : fresh) list.add(sighting->line);
 }
 
 void clear_device_lines() {
   list.clear();
-  flatList->clear();
+  if (list_control.clear) list_control.clear();
   full_reported = false;
 }

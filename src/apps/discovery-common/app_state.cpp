@@ -3,7 +3,7 @@
 #include "reply_mailbox.h"
 
 DeviceList list;
-QListWidget* flatList = nullptr;
+ListControl list_control;
 
 std::mutex endpoint_mutex;
 SOCKET s = INVALID_SOCKET;

@@ -1,7 +1,5 @@
 #include "listener.h"
 
-#include <QMetaObject>
-
 #include "app_state.h"
 #include "device_lines.h"
 #include "reply_mailbox.h"
@@ -61,35 +59,26 @@ int run_thread(const SightingSink& deliver) {
 }
 
 namespace {
-
 // Replies shown per pass of the GUI event loop: small enough to keep the window responsive.
 constexpr std::size_t kRepliesPerPass = 500;
+}  // namespace
 
-void show_waiting_replies();
-
-void wake_gui_thread() {
-  QMetaObject::invokeMethod(flatList, &show_waiting_replies, Qt::QueuedConnection);
-}
-
-// GUI thread.
-void show_waiting_replies() {
+bool show_waiting_replies() {
   ReplyMailbox::Slice slice = mailbox.take(kRepliesPerPass);
   if (slice.dropped > 0) {
     diag::print(diag::Stream::err, "dropped %zu replies: the window could not keep up\n", slice.dropped);
   }
   show_new_device_lines(slice.replies);
-  if (slice.more) wake_gui_thread();
+  return slice.more;
 }
 
-}  // namespace
-
-std::thread start_listener() {
+std::thread start_listener_thread(std::function<void()> wake_gui_thread) {
   listener_stop = false;
   if (!platform::open_wake_pair(listener_wake)) listener_wake[0] = listener_wake[1] = INVALID_SOCKET;
-  return std::thread([] {
-    run_thread([](SightingBatch&& batch) {
+  return std::thread([wake = std::move(wake_gui_thread)] {
+    run_thread([&wake](SightingBatch&& batch) {
       // The list and its control belong to the GUI thread: replies travel there through the mailbox.
-      if (mailbox.post(std::move(batch))) wake_gui_thread();
+      if (mailbox.post(std::move(batch))) wake();
     });
   });
 }

@@ -1,24 +1,25 @@
-// What the window's two threads share, and who may touch it.
+// What the window's two threads share, and who may touch it. Every front end (Qt, Win32) uses this same
+// state; each only supplies its list control's two operations.
 //
 //   GUI thread: main, the window, Refresh (btn_exit_cb), the shutdown.
 //   Listener thread: run_thread, from set-up until it is stopped and joined.
 #pragma once
 
-#include <QListWidget>
 #include <atomic>
 #include <mutex>
 
+#include "list_control.h"
 #include "platform.h"
 #include "vantrel/device_list.h"
 
 // GUI thread only. The listener never touches them: it hands decoded replies to the GUI thread, which
 // checks and appends to both in one go, and Refresh empties both in one go, so they match one for one.
 extern DeviceList list;
-extern QListWidget* flatList;
+extern ListControl list_control;
 
 // Guarded by endpoint_mutex: written once each by run_thread during set-up (s before resmulti), read by
 // Refresh, released by the shutdown only after the listener has been joined. s starts as "no socket",
-// never 0, which is a valid descriptor (standard input) here.
+// never 0, which is a valid descriptor (standard input) on POSIX.
 extern std::mutex endpoint_mutex;
 extern SOCKET s;
 extern addrinfo* resmulti;

@@ -1,0 +1,241 @@
+// Windows (Winsock 2, IP Helper, the process heap) implementation of the platform layer.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+#include <mswsock.h>
+#include <windows.h>
+#include <io.h>
+
+#include <climits>
+#include <cstdio>
+#include <vector>
+
+#include "platform.h"
+
+namespace platform {
+
+ErrorKind error_kind(int error) {
+  switch (error) {
+    case WSAEWOULDBLOCK:
+      return ErrorKind::would_block;
+    case WSAEINTR:
+      return ErrorKind::interrupted;
+    case WSAENOBUFS:
+      return ErrorKind::no_buffers;
+    case WSAEADDRINUSE:
+      return ErrorKind::address_in_use;
+    case WSAEACCES:
+      return ErrorKind::access_denied;
+    case WSAEMFILE:
+    case WSA_NOT_ENOUGH_MEMORY:
+      return ErrorKind::out_of_resources;
+    case WSAEAFNOSUPPORT:
+      return ErrorKind::no_ipv4;
+    default:
+      return ErrorKind::other;
+  }
+}
+
+std::string error_text(int error) {
+  if (error == 0) return "unknown error";
+  char text[256] = {};
+  const DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                        static_cast<DWORD>(error), 0, text, sizeof text, nullptr);
+  std::string message(text, length);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.')) {
+    message.pop_back();
+  }
+  return message.empty() ? "error " + std::to_string(error) : message;
+}
+
+int socket_library_start() {
+  WSADATA data{};
+  return ::WSAStartup(MAKEWORD(1, 1), &data);
+}
+
+void socket_library_stop() {
+  ::WSACleanup();
+}
+
+int close_socket(SOCKET sock) {
+  if (sock == INVALID_SOCKET) return 0;
+  return ::closesocket(sock);
+}
+
+int last_socket_error() {
+  return ::WSAGetLastError();
+}
+void set_last_socket_error(int error) {
+  ::WSASetLastError(error);
+}
+unsigned long last_system_error() {
+  return ::GetLastError();
+}
+
+int add_membership(SOCKET sock, const ip_mreq& request) {
+  return ::setsockopt(sock, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&request),
+                      sizeof request);
+}
+
+int set_non_blocking(SOCKET sock, unsigned long enabled) {
+  u_long mode = enabled;
+  // FIONBIO is an unsigned code that the call takes as a long.
+  return ::ioctlsocket(sock, static_cast<long>(FIONBIO), &mode);
+}
+
+int send_datagram(SOCKET sock, const char* data, std::size_t size, const sockaddr* to, int tolen) {
+  if (size > static_cast<std::size_t>(INT_MAX)) {
+    ::WSASetLastError(WSAEMSGSIZE);
+    return SOCKET_ERROR;
+  }
+  return ::sendto(sock, data, static_cast<int>(size), 0, to, tolen);
+}
+
+int receive_datagram(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen) {
+  // Winsock itself fails an oversized datagram with WSAEMSGSIZE and discards the rest of it.
+  return ::recvfrom(sock, buf, len, 0, from, fromlen);
+}
+
+namespace {
+
+// WSARecvMsg is an extension function: its address is asked of the socket's provider.
+LPFN_WSARECVMSG recv_msg_function(SOCKET sock) {
+  GUID id = WSAID_WSARECVMSG;
+  LPFN_WSARECVMSG function = nullptr;
+  DWORD returned = 0;
+  if (::WSAIoctl(sock, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof id, &function, sizeof function,
+                 &returned, nullptr, nullptr) != 0) {
+    return nullptr;
+  }
+  return function;
+}
+
+// The IPv4 address of the adapter with the system's interface index `index`; INADDR_ANY if none.
+in_addr address_of_interface(unsigned long index) {
+  in_addr found{};
+  found.s_addr = htonl(INADDR_ANY);
+  ULONG size = 0;
+  if (::GetAdaptersInfo(nullptr, &size) != ERROR_BUFFER_OVERFLOW) return found;
+  std::vector<unsigned char> block(size);
+  auto* adapters = reinterpret_cast<IP_ADAPTER_INFO*>(block.data());
+  if (::GetAdaptersInfo(adapters, &size) != NO_ERROR) return found;
+  for (const IP_ADAPTER_INFO* a = adapters; a != nullptr; a = a->Next) {
+    if (a->Index == index) ::inet_pton(AF_INET, a->IpAddressList.IpAddress.String, &found);
+  }
+  return found;
+}
+
+}  // namespace
+
+int enable_arrival_interface(SOCKET sock) {
+  const DWORD on = 1;
+  return ::setsockopt(sock, IPPROTO_IP, IP_PKTINFO, reinterpret_cast<const char*>(&on), sizeof on);
+}
+
+int receive_datagram_on(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen, in_addr* arrived_on) {
+  arrived_on->s_addr = htonl(INADDR_ANY);
+  const LPFN_WSARECVMSG recv_msg = recv_msg_function(sock);
+  if (recv_msg == nullptr) return receive_datagram(sock, buf, len, from, fromlen);
+
+  char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))] = {};
+  WSABUF data{static_cast<ULONG>(len), buf};
+  WSAMSG message{};
+  message.name = from;
+  message.namelen = *fromlen;
+  message.lpBuffers = &data;
+  message.dwBufferCount = 1;
+  message.Control = {sizeof control, control};
+  DWORD received = 0;
+  if (recv_msg(sock, &message, &received, nullptr, nullptr) != 0) return SOCKET_ERROR;
+  *fromlen = message.namelen;
+  for (WSACMSGHDR* c = WSA_CMSG_FIRSTHDR(&message); c != nullptr; c = WSA_CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+      const auto* info = reinterpret_cast<const IN_PKTINFO*>(WSA_CMSG_DATA(c));
+      *arrived_on = address_of_interface(info->ipi_ifindex);  // our address on the arriving interface
+    }
+  }
+  return static_cast<int>(received);
+}
+
+int wait_readable(SOCKET sock, int timeout_ms, SOCKET wake) {
+  // No socket: report "readable" so that the caller's receive fails and says why, instead of waiting forever.
+  if (sock == INVALID_SOCKET) return 1;
+  WSAPOLLFD fds[2] = {{sock, POLLRDNORM, 0}, {wake, POLLRDNORM, 0}};
+  const int ready = ::WSAPoll(fds, wake == INVALID_SOCKET ? 1 : 2, timeout_ms);
+  if (ready == SOCKET_ERROR) return -1;
+  return ready > 0 ? 1 : 0;
+}
+
+int wait_writable(SOCKET sock, SOCKET wake) {
+  WSAPOLLFD fds[2] = {{sock, POLLWRNORM, 0}, {wake, POLLRDNORM, 0}};
+  if (::WSAPoll(fds, 2, -1) == SOCKET_ERROR) return -1;
+  if ((fds[1].revents & POLLRDNORM) != 0) return 0;
+  return 1;
+}
+
+bool open_wake_pair(SOCKET (&pair)[2]) {
+  // Windows has no socketpair: two UDP sockets on the loopback interface, the writer connected to the
+  // reader, make one.
+  pair[0] = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  pair[1] = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int length = sizeof address;
+  const bool made = pair[0] != INVALID_SOCKET && pair[1] != INVALID_SOCKET &&
+                    ::bind(pair[0], reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                    ::getsockname(pair[0], reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+                    ::connect(pair[1], reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                    set_non_blocking(pair[0], 1) == 0 && set_non_blocking(pair[1], 1) == 0;
+  if (made) return true;
+  for (SOCKET& end : pair) {
+    close_socket(end);
+    end = INVALID_SOCKET;
+  }
+  return false;
+}
+
+void send_wake(SOCKET writer) {
+  const char byte = 1;
+  ::send(writer, &byte, 1, 0);
+}
+
+void* heap_alloc_zeroed(std::size_t size) {
+  return ::HeapAlloc(::GetProcessHeap(), HEAP_ZERO_MEMORY, size);
+}
+void heap_free(void* block) {
+  if (block != nullptr) ::HeapFree(::GetProcessHeap(), 0, block);
+}
+
+void sleep_ms(unsigned milliseconds) {
+  ::Sleep(milliseconds);
+}
+
+bool list_adapters(std::vector<Adapter>& out) {
+  out.clear();
+  // The table's size is asked first and the block grown until it fits, so every adapter is listed,
+  // however many there are.
+  ULONG size = 0;
+  ULONG result = ::GetAdaptersInfo(nullptr, &size);
+  if (result == ERROR_NO_DATA) return true;
+  std::vector<unsigned char> block;
+  while (result == ERROR_BUFFER_OVERFLOW) {
+    block.resize(size);
+    result = ::GetAdaptersInfo(reinterpret_cast<IP_ADAPTER_INFO*>(block.data()), &size);
+  }
+  if (result == ERROR_NO_DATA) return true;
+  if (result != NO_ERROR) {
+    ::WSASetLastError(static_cast<int>(result));
+    return false;
+  }
+  for (const auto* a = reinterpret_cast<const IP_ADAPTER_INFO*>(block.data()); a != nullptr; a = a->Next) {
+    out.push_back({a->AdapterName, a->IpAddressList.IpAddress.String});
+  }
+  return true;
+}
+
+bool is_terminal(std::FILE* file) {
+  return ::_isatty(::_fileno(file)) != 0;
+}
+
+}  // namespace platform
