@@ -6,6 +6,8 @@ packages=(
   g++ cmake ninja-build pkg-config    # build
   qt6-base-dev nlohmann-json3-dev     # libraries
   libgtest-dev libgmock-dev           # tests
+  g++-mingw-w64-x86-64 googletest     # the Windows build: cross compiler, GoogleTest sources to build
+  wine wine64 python3-pefile icoutils # the Windows programs under Wine; their resources checked
   iproute2                            # network namespaces for every test that opens a socket
   xvfb x11-apps imagemagick           # headless window, screenshots
   clang libclang-rt-14-dev            # fuzzers (libFuzzer)

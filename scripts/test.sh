@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the normal build, then the whole suite again under
+# Builds everything and runs every test: the Windows build (cross-built with mingw-w64) and its tests
+# under Wine, the normal build (whose suite also runs the Windows programs under Wine against Linux
+# peers), then the whole suite again under
 # AddressSanitizer+UndefinedBehaviorSanitizer (with LeakSanitizer) and under ThreadSanitizer, then each
 # fuzzer for a bounded time. Tests that open sockets build network namespaces of their own (they need
 # root) and remove them afterwards; nothing is sent on this machine's own network.
@@ -38,8 +40,13 @@ run_fuzzers() {
 "$root/scripts/setup.sh"
 "$root/scripts/netbed.sh" reap || true
 
+step "Windows build (mingw-w64) and its tests under Wine"
+(cd "$root" && cmake --preset windows >/dev/null)
+cmake --build "$root/build-windows"
+run_suite build-windows
+
 step "build and test"
-configure_and_build build
+configure_and_build build -DVANTREL_WINDOWS_BIN_DIR="$root/build-windows/bin"
 run_suite build
 [ "${VANTREL_TEST_QUICK:-0}" = 1 ] && exit 0
 
