@@ -40,8 +40,11 @@ for size in 16 32 48 64 128 256; do
     pngs="$pngs $out"
 done
 
-# For a future Windows build; ImageMagick stores each size as its own icon entry.
+# The Windows icon (resources/windows/vantrel-discovery.rc): ImageMagick stores 16 to 128
+# as 32-bpp bitmaps with a 1-bit mask and 256 as PNG. Left to itself it would pick the
+# smallest PNG type for that one (palette or grey for flat artwork), so pin 8-bit RGBA.
 # shellcheck disable=SC2086  # word splitting of the file list is intended
-convert $pngs "$name.ico"
+convert $pngs -define png:color-type=6 -define png:bit-depth=8 \
+    -define png:exclude-chunks=date,time "$name.ico"
 
 echo "wrote:$pngs $name.ico"
