@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64 googletest     # the Windows build: cross compiler, GoogleTest sources to build
   wine wine64 python3-pefile icoutils # the Windows programs under Wine; their resources checked
   iproute2                            # network namespaces for every test that opens a socket
-  xvfb x11-apps imagemagick           # headless window, screenshots
+  xvfb x11-apps x11-utils imagemagick # headless window, screenshots, window properties
   clang libclang-rt-14-dev            # fuzzers (libFuzzer)
   procps psmisc                       # process helpers used by the scripts
 )

@@ -72,8 +72,15 @@ bool show_waiting_replies() {
   return slice.more;
 }
 
+namespace {
+// GUI thread: whether start_listener_thread started the socket library for the wake pair (Winsock must be
+// up before any socket is made; the listener's own start comes later, on its thread).
+bool wake_library_started = false;
+}  // namespace
+
 std::thread start_listener_thread(std::function<void()> wake_gui_thread) {
   listener_stop = false;
+  wake_library_started = platform::socket_library_start() == 0;
   if (!platform::open_wake_pair(listener_wake)) listener_wake[0] = listener_wake[1] = INVALID_SOCKET;
   return std::thread([wake = std::move(wake_gui_thread)] {
     run_thread([&wake](SightingBatch&& batch) {
@@ -91,6 +98,8 @@ void stop_listener_and_release(std::thread& listener) {
     platform::close_socket(end);
     end = INVALID_SOCKET;
   }
+  if (wake_library_started) platform::socket_library_stop();
+  wake_library_started = false;
   mailbox.take(ReplyMailbox::kMaxWaiting);  // nobody will show what is still waiting
   std::lock_guard lock(endpoint_mutex);
   if (resmulti != nullptr) freeaddrinfo(resmulti);

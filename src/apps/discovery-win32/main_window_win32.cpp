@@ -1,0 +1,274 @@
+#include "main_window_win32.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <iterator>
+#include <utility>
+
+#include "clipboard.h"
+#include "vantrel/diagnostics.h"
+#include "win32_list_control.h"
+#include "win32_texts.h"
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"VantrelDiscoveryWindow";
+constexpr int kMargin = 10;
+constexpr int kGap = 10;
+constexpr int kButtonPadding = 10;
+
+// Command and control ids, above IDOK and IDCANCEL, which the dialog manager sends for Enter and Escape.
+constexpr WORD kRefreshId = 101;
+constexpr WORD kCopyId = 102;
+constexpr WORD kCopyAllId = 103;
+constexpr WORD kSelectAllId = 104;
+constexpr WORD kListId = 105;
+
+// WM_COMMAND's notification code for a menu item or a button click, and for an accelerator.
+constexpr WORD kFromMenuOrClick = 0;
+constexpr WORD kFromAccelerator = 1;
+
+// Brings the next slice of replies while input or painting waits (see replies_waiting).
+constexpr UINT_PTR kRepliesTimer = 1;
+
+void report_failure(const char* what) {
+  diag::print(diag::Stream::err, "vantrel-discovery: cannot %s (error %lu)\n", what, GetLastError());
+}
+
+// The IDI_ICON1 resource at the size Windows wants for `metric`; null (Windows' default icon) without it.
+HICON load_icon(HINSTANCE instance, int metric_x, int metric_y) {
+  return static_cast<HICON>(LoadImageW(instance, L"IDI_ICON1", IMAGE_ICON, GetSystemMetrics(metric_x),
+                                       GetSystemMetrics(metric_y), LR_DEFAULTCOLOR));
+}
+
+bool register_class(HINSTANCE instance, WNDPROC procedure) {
+  WNDCLASSEXW window_class{};
+  window_class.cbSize = sizeof window_class;
+  window_class.lpfnWndProc = procedure;
+  window_class.hInstance = instance;
+  window_class.hIcon = load_icon(instance, SM_CXICON, SM_CYICON);
+  window_class.hIconSm = load_icon(instance, SM_CXSMICON, SM_CYSMICON);
+  window_class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  window_class.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  window_class.lpszClassName = kClassName;
+  return RegisterClassExW(&window_class) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+// The system's message font (what dialogs use today); controls otherwise get the old bitmap system font.
+// `owned`: the caller must delete it, which a stock object must not be.
+HFONT message_font(bool& owned) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0)) {
+    if (HFONT font = CreateFontIndirectW(&metrics.lfMessageFont)) {
+      owned = true;
+      return font;
+    }
+  }
+  owned = false;
+  return static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+SIZE text_extent(HWND window, HFONT font, const wchar_t* text) {
+  SIZE extent{};
+  HDC dc = GetDC(window);
+  if (dc == nullptr) return extent;
+  HGDIOBJ previous = SelectObject(dc, font);
+  GetTextExtentPoint32W(dc, text, static_cast<int>(std::wcslen(text)), &extent);
+  SelectObject(dc, previous);
+  ReleaseDC(window, dc);
+  return extent;
+}
+
+HACCEL make_accelerators() {
+  ACCEL keys[] = {
+      {FVIRTKEY, VK_F5, kRefreshId},
+      {FVIRTKEY | FCONTROL, 'C', kCopyId},
+      {FVIRTKEY | FCONTROL, 'A', kSelectAllId},
+  };
+  return CreateAcceleratorTableW(keys, static_cast<int>(std::size(keys)));
+}
+
+UINT menu_item(bool enabled) {
+  return UINT{MF_STRING} | (enabled ? UINT{MF_ENABLED} : UINT{MF_GRAYED});
+}
+
+HWND make_control(HWND parent, HINSTANCE instance, DWORD ex_style, const wchar_t* window_class,
+                  const wchar_t* text, DWORD style, WORD id) {
+  return CreateWindowExW(ex_style, window_class, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0, 0, 0, 0,
+                         parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), instance, nullptr);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(std::function<void()> on_refresh, std::function<bool()> show_replies)
+    : on_refresh_(std::move(on_refresh)), show_replies_(std::move(show_replies)) {}
+
+MainWindow::~MainWindow() {
+  if (window_ != nullptr) DestroyWindow(window_);
+  if (accelerators_ != nullptr) DestroyAcceleratorTable(accelerators_);
+  if (own_font_) DeleteObject(font_);  // only now that no control uses it
+}
+
+bool MainWindow::create(HINSTANCE instance) {
+  // Loads comctl32, so that the manifest's common controls 6 (visual styles) apply to the controls.
+  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  if (!register_class(instance, &MainWindow::window_proc)) {
+    report_failure("register the window class");
+    return false;
+  }
+  const int screen_width = GetSystemMetrics(SM_CXSCREEN);
+  const int screen_height = GetSystemMetrics(SM_CYSCREEN);
+  const int width = screen_width / 4;
+  const int height = screen_height / 4;
+  // WM_NCCREATE stores `this` in the window, so that its messages reach handle().
+  CreateWindowExW(0, kClassName, texts::kWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                  (screen_width - width) / 2, (screen_height - height) / 2, width, height, nullptr, nullptr,
+                  instance, this);
+  if (window_ == nullptr) {
+    report_failure("create the window");
+    return false;
+  }
+  accelerators_ = make_accelerators();
+  return true;
+}
+
+bool MainWindow::translate(MSG& message) {
+  if (window_ == nullptr) return false;
+  if (accelerators_ != nullptr && TranslateAcceleratorW(window_, accelerators_, &message)) return true;
+  return IsDialogMessageW(window_, &message) != FALSE;
+}
+
+LRESULT CALLBACK MainWindow::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    self->window_ = self->refresh_ = self->list_ = nullptr;
+    return DefWindowProcW(window, message, wparam, lparam);
+  }
+  return self->handle(message, wparam, lparam);
+}
+
+LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      return create_controls(reinterpret_cast<CREATESTRUCTW*>(lparam)->hInstance) ? 0 : -1;
+    case WM_SIZE:
+      lay_out(LOWORD(lparam), HIWORD(lparam));
+      return 0;
+    case WM_SETFOCUS:
+      if (list_ != nullptr) SetFocus(list_);
+      return 0;
+    case WM_COMMAND:
+      if (HIWORD(wparam) == kFromMenuOrClick || HIWORD(wparam) == kFromAccelerator)
+        on_command(LOWORD(wparam));
+      return 0;
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wparam) != list_) break;
+      show_context_menu(lparam);
+      return 0;
+    case kRepliesWaiting:
+      replies_waiting();
+      return 0;
+    case WM_TIMER:
+      if (wparam != kRepliesTimer) break;
+      KillTimer(window_, kRepliesTimer);
+      replies_waiting();
+      return 0;
+    case WM_CLOSE:
+    case WM_DESTROY:
+      // Only ends the message loop: the window stays until main has stopped the listener, which posts to
+      // it, and has detached the list control, which is its list.
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(window_, message, wparam, lparam);
+}
+
+bool MainWindow::create_controls(HINSTANCE instance) {
+  font_ = message_font(own_font_);
+  refresh_ = make_control(window_, instance, 0, L"BUTTON", texts::kRefresh, BS_PUSHBUTTON, kRefreshId);
+  list_ = make_control(window_, instance, WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+                       WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL, kListId);
+  if (refresh_ == nullptr || list_ == nullptr) return false;  // create() says so
+  SendMessageW(refresh_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  const SIZE text = text_extent(refresh_, font_, texts::kRefresh);
+  button_ = {text.cx + 2 * kButtonPadding, text.cy + 2 * kButtonPadding};
+  return true;
+}
+
+void MainWindow::lay_out(int width, int height) {
+  if (refresh_ == nullptr || list_ == nullptr) return;
+  // The button keeps its size, centred at the top; the list takes the rest, inside the margins.
+  const int list_top = kMargin + button_.cy + kGap;
+  MoveWindow(refresh_, (width - button_.cx) / 2, kMargin, button_.cx, button_.cy, TRUE);
+  MoveWindow(list_, kMargin, list_top, std::max(0, width - 2 * kMargin),
+             std::max(0, height - list_top - kMargin), TRUE);
+}
+
+void MainWindow::on_command(WORD id) {
+  switch (id) {
+    case kRefreshId:
+      on_refresh_();
+      break;
+    case kCopyId:
+      copy(selected_lines(list_));
+      break;
+    case kCopyAllId:
+      copy(all_lines(list_));
+      break;
+    case kSelectAllId:
+      SendMessageW(list_, LB_SETSEL, TRUE, -1);
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::copy(const std::vector<std::wstring>& lines) {
+  const DWORD error = copy_lines_to_clipboard(window_, lines);
+  if (error != ERROR_SUCCESS)
+    diag::print(diag::Stream::err, "Copy: clipboard not written: error %lu\n", error);
+}
+
+void MainWindow::show_context_menu(LPARAM where) {
+  POINT at{static_cast<short>(LOWORD(where)), static_cast<short>(HIWORD(where))};
+  if (at.x == -1 && at.y == -1) {  // from the keyboard (Shift+F10, the menu key): at the list's corner
+    at = {0, 0};
+    ClientToScreen(list_, &at);
+  }
+  HMENU menu = CreatePopupMenu();
+  if (menu == nullptr) return;
+  const bool any = SendMessageW(list_, LB_GETCOUNT, 0, 0) > 0;
+  const bool selected = SendMessageW(list_, LB_GETSELCOUNT, 0, 0) > 0;
+  AppendMenuW(menu, menu_item(selected), kCopyId, texts::kCopy);
+  AppendMenuW(menu, menu_item(any), kCopyAllId, texts::kCopyAll);
+  const BOOL chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
+  DestroyMenu(menu);
+  if (chosen > 0) on_command(static_cast<WORD>(chosen));
+}
+
+void MainWindow::replies_waiting() {
+  if (!show_replies_()) return;
+  // More wait. A posted message is taken before input and painting, so posting the next slice at once
+  // would leave a flood's window unpainted and deaf until the flood ends. Paint now; while input waits,
+  // a timer (taken after input) brings the next slice instead.
+  RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  if (HIWORD(GetQueueStatus(QS_INPUT)) != 0) {
+    SetTimer(window_, kRepliesTimer, USER_TIMER_MINIMUM, nullptr);
+  } else {
+    PostMessageW(window_, kRepliesWaiting, 0, 0);
+  }
+}

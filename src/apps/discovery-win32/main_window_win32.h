@@ -1,0 +1,53 @@
+// The one window: the Refresh button centred at the top, the list of device lines below it.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class MainWindow {
+ public:
+  // Posted to window() by the listener thread when replies start waiting in the mailbox.
+  static constexpr UINT kRepliesWaiting = WM_APP + 1;
+
+  // Both run on the GUI thread. `on_refresh`: the button and F5. `show_replies`: lists a slice of the
+  // waiting replies and says whether more wait; the window calls it again later while they do.
+  MainWindow(std::function<void()> on_refresh, std::function<bool()> show_replies);
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // Registers the class and creates the window, hidden, at a quarter of the screen, centred. False (with
+  // a diagnostic line) when Windows refuses.
+  bool create(HINSTANCE instance);
+
+  // F5, Ctrl+C, Ctrl+A and Tab between the controls, wherever the focus is. True when `message` was used.
+  bool translate(MSG& message);
+
+  HWND window() const { return window_; }
+  HWND list() const { return list_; }
+
+ private:
+  static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
+  bool create_controls(HINSTANCE instance);
+  void lay_out(int width, int height);
+  void on_command(WORD id);
+  void copy(const std::vector<std::wstring>& lines);
+  void show_context_menu(LPARAM where);
+  void replies_waiting();
+
+  std::function<void()> on_refresh_;
+  std::function<bool()> show_replies_;
+
+  // GUI thread only: made, used and destroyed by the thread that runs the message loop.
+  HWND window_ = nullptr;
+  HWND refresh_ = nullptr;
+  HWND list_ = nullptr;
+  HFONT font_ = nullptr;
+  bool own_font_ = false;  // made from the system message font, not a stock object
+  SIZE button_{};          // the button's size: its text's extent plus the padding
+  HACCEL accelerators_ = nullptr;
+};

@@ -1,0 +1,554 @@
+// Drives vantrel-discovery.exe from outside, the way a person would, through the Win32 API only: finds the
+// window by its title, checks its placement and layout, waits for the devices, copies (keys and menu),
+// refreshes (button and F5), and closes it.
+//
+//   window_driver.exe TOOL.exe DEVICES [--tool-stdout FILE] [--tool-stderr FILE]
+//
+// Standard output: the listed lines (UTF-8), one per line, in list order. Standard error: each step, then
+// "window_driver: PASS" or "window_driver: FAIL: <why>". Exit code 0 passed, 1 failed, 2 bad arguments.
+// The tool's standard output and error go to the files given, or to this program's standard error.
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kTitle[] = L"Vantrel Discovery Tool 1.003";
+constexpr int kMargin = 10;         // around the button and the list, in the window's client area
+constexpr int kGap = 10;            // between the button and the list
+constexpr int kSizeSlack = 4;       // pixels the window's size and place may be off (frame rounding)
+constexpr DWORD kReplyMs = 5000;    // longest wait for one message answered by the window
+constexpr DWORD kAppearMs = 30000;  // for the window to show up (a fresh Wine prefix starts slowly)
+constexpr DWORD kFillMs = 60000;    // for the devices to be listed (thousands, on a busy machine)
+constexpr DWORD kExitMs = 15000;    // for the process to end after WM_CLOSE
+
+std::string utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), size, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), size, out.data(), bytes, nullptr, nullptr);
+  return out;
+}
+
+void step(const std::string& what) {
+  std::fprintf(stderr, "window_driver: %s\n", what.c_str());
+  std::fflush(stderr);
+}
+
+// A failed check: says what, and ends the run.
+struct Failure {
+  std::string why;
+};
+
+void check(bool condition, const std::string& why) {
+  if (!condition) throw Failure{why};
+}
+
+std::string px(long value) {
+  return std::to_string(value);
+}
+
+// ---- The window, seen from outside -------------------------------------------------------------------
+
+// A message the window must answer within kReplyMs; fails the run when it does not.
+LRESULT ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+  DWORD_PTR result = 0;
+  const LRESULT answered =
+      SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kReplyMs, &result);
+  check(answered != 0, "the window did not answer message " + std::to_string(message) + " (error " +
+                           std::to_string(GetLastError()) + ")");
+  return static_cast<LRESULT>(result);
+}
+
+std::wstring class_of(HWND window) {
+  wchar_t name[256] = {};
+  GetClassNameW(window, name, 256);
+  return name;
+}
+
+std::wstring text_of(HWND window) {
+  wchar_t text[256] = {};
+  GetWindowTextW(window, text, 256);
+  return text;
+}
+
+bool same_class(const std::wstring& actual, const wchar_t* wanted) {
+  return _wcsicmp(actual.c_str(), wanted) == 0;
+}
+
+struct Controls {
+  HWND refresh = nullptr;
+  HWND list = nullptr;
+  int buttons = 0;
+  int lists = 0;
+};
+
+BOOL CALLBACK note_control(HWND child, LPARAM into) {
+  auto* controls = reinterpret_cast<Controls*>(into);
+  const std::wstring name = class_of(child);
+  if (same_class(name, L"Button")) {
+    ++controls->buttons;
+    if (text_of(child) == L"Refresh") controls->refresh = child;
+  }
+  if (same_class(name, L"ListBox")) {
+    ++controls->lists;
+    controls->list = child;
+  }
+  return TRUE;
+}
+
+// A rectangle in the client coordinates of `parent`.
+RECT rect_in(HWND parent, HWND child) {
+  RECT rect{};
+  GetWindowRect(child, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+RECT client_of(HWND window) {
+  RECT rect{};
+  GetClientRect(window, &rect);
+  return rect;
+}
+
+int count_of(HWND list) {
+  return static_cast<int>(ask(list, LB_GETCOUNT));
+}
+
+std::vector<std::wstring> lines_of(HWND list) {
+  std::vector<std::wstring> lines;
+  const int count = count_of(list);
+  for (int row = 0; row < count; ++row) {
+    const LRESULT length = ask(list, LB_GETTEXTLEN, static_cast<WPARAM>(row));
+    check(length != LB_ERR, "LB_GETTEXTLEN failed for row " + std::to_string(row));
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT got =
+        ask(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text.data()));
+    check(got == length,
+          "LB_GETTEXT gave " + std::to_string(got) + " characters, LB_GETTEXTLEN " + std::to_string(length));
+    text.resize(static_cast<std::size_t>(got));
+    lines.push_back(text);
+  }
+  return lines;
+}
+
+// ---- The process ------------------------------------------------------------------------------------
+
+struct Options {
+  std::wstring tool;
+  int devices = 0;
+  std::wstring tool_stdout;
+  std::wstring tool_stderr;
+};
+
+bool parse(int argc, wchar_t** argv, Options& options) {
+  if (argc < 3) return false;
+  options.tool = argv[1];
+  wchar_t* end = nullptr;
+  options.devices = static_cast<int>(std::wcstol(argv[2], &end, 10));
+  if (*end != L'\0' || options.devices < 1) return false;
+  for (int i = 3; i + 1 < argc; i += 2) {
+    const std::wstring flag = argv[i];
+    if (flag == L"--tool-stdout") {
+      options.tool_stdout = argv[i + 1];
+    } else if (flag == L"--tool-stderr") {
+      options.tool_stderr = argv[i + 1];
+    } else {
+      return false;
+    }
+  }
+  return (argc - 3) % 2 == 0;
+}
+
+// An inheritable handle for the tool's output: the file, or this program's standard error.
+HANDLE output_for_tool(const std::wstring& path) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  if (!path.empty()) {
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  HANDLE copy = INVALID_HANDLE_VALUE;
+  DuplicateHandle(GetCurrentProcess(), GetStdHandle(STD_ERROR_HANDLE), GetCurrentProcess(), &copy, 0, TRUE,
+                  DUPLICATE_SAME_ACCESS);
+  return copy;
+}
+
+class Tool {
+ public:
+  explicit Tool(const Options& options) {
+    HANDLE out = output_for_tool(options.tool_stdout);
+    HANDLE err = output_for_tool(options.tool_stderr);
+    check(out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE, "cannot open the tool's output files");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    std::wstring command = L"\"" + options.tool + L"\"";
+    const BOOL started = CreateProcessW(options.tool.c_str(), command.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &process_);
+    const DWORD error = GetLastError();
+    CloseHandle(out);
+    CloseHandle(err);
+    check(started != FALSE, "CreateProcessW failed with error " + std::to_string(error));
+  }
+  ~Tool() {
+    if (process_.hProcess == nullptr) return;
+    if (running()) TerminateProcess(process_.hProcess, 99);  // a failed run must not leave it behind
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  Tool(const Tool&) = delete;
+  Tool& operator=(const Tool&) = delete;
+
+  DWORD id() const { return process_.dwProcessId; }
+  bool running() const { return WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT; }
+
+  // The exit code, or a failure when it does not end within `ms`.
+  DWORD wait_for_exit(DWORD ms) const {
+    check(WaitForSingleObject(process_.hProcess, ms) == WAIT_OBJECT_0, "the tool did not end after WM_CLOSE");
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+  }
+
+ private:
+  PROCESS_INFORMATION process_{};
+};
+
+// Polls `done` every 20 ms until it is true, the tool ends, or `ms` pass.
+template <typename Done>
+bool wait_until(const Tool& tool, DWORD ms, Done done) {
+  const ULONGLONG deadline = GetTickCount64() + ms;
+  while (!done()) {
+    check(tool.running(), "the tool ended by itself");
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+// ---- Keyboard and clipboard ---------------------------------------------------------------------------
+
+// Real key strokes, as typed, to the foreground window: they reach it through its message loop,
+// accelerators and all.
+void type_keys(const std::vector<WORD>& held, WORD key) {
+  std::vector<INPUT> strokes;
+  auto stroke = [&strokes](WORD code, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = code;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    strokes.push_back(input);
+  };
+  for (const WORD modifier : held) stroke(modifier, false);
+  stroke(key, false);
+  stroke(key, true);
+  for (auto modifier = held.rbegin(); modifier != held.rend(); ++modifier) stroke(*modifier, true);
+  const UINT sent = SendInput(static_cast<UINT>(strokes.size()), strokes.data(), sizeof(INPUT));
+  check(sent == strokes.size(), "SendInput failed with error " + std::to_string(GetLastError()));
+}
+
+// A right click at `where` (screen coordinates), as the mouse would make it.
+void right_click(POINT where) {
+  SetCursorPos(where.x, where.y);
+  INPUT clicks[2] = {};
+  for (INPUT& click : clicks) click.type = INPUT_MOUSE;
+  clicks[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+  clicks[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+  check(SendInput(2, clicks, sizeof(INPUT)) == 2,
+        "SendInput (mouse) failed with error " + std::to_string(GetLastError()));
+}
+
+// The clipboard's text; empty when it holds none.
+std::wstring clipboard_text() {
+  std::wstring text;
+  for (int attempt = 0; attempt < 50 && !OpenClipboard(nullptr); ++attempt) Sleep(20);
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  if (data != nullptr) {
+    if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = chars;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+void clear_clipboard() {
+  for (int attempt = 0; attempt < 50 && !OpenClipboard(nullptr); ++attempt) Sleep(20);
+  EmptyClipboard();
+  CloseClipboard();
+}
+
+// ---- The checks -------------------------------------------------------------------------------------
+
+HWND find_window(const Tool& tool) {
+  HWND window = nullptr;
+  const bool found = wait_until(tool, kAppearMs, [&] {
+    window = FindWindowW(nullptr, kTitle);
+    return window != nullptr && IsWindowVisible(window);
+  });
+  check(found, "no visible window titled \"Vantrel Discovery Tool 1.003\"");
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  check(owner == tool.id(), "the window titled so belongs to another process");
+  return window;
+}
+
+Controls find_controls(HWND window) {
+  Controls controls;
+  EnumChildWindows(window, note_control, reinterpret_cast<LPARAM>(&controls));
+  check(controls.refresh != nullptr, "no button labelled \"Refresh\"");
+  check(controls.buttons == 1 && controls.lists == 1, "want one button and one list box, found " +
+                                                          std::to_string(controls.buttons) + " and " +
+                                                          std::to_string(controls.lists));
+  const auto style = static_cast<DWORD>(GetWindowLongW(controls.list, GWL_STYLE));
+  // Scroll bar styles come and go as Windows shows and hides the bars; these stay.
+  const DWORD wanted = LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL;
+  check((style & wanted) == wanted, "the list box lacks extended selection or free height");
+  return controls;
+}
+
+bool running_on_wine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// Windows tells another process a class's icons; Wine answers 0 without an error. There the program's
+// own icon group is checked instead (the Linux test looks at the icon on the X window).
+void check_icon(HWND window, const std::wstring& tool) {
+  if (!running_on_wine()) {
+    check(GetClassLongPtrW(window, GCLP_HICON) != 0 && GetClassLongPtrW(window, GCLP_HICONSM) != 0,
+          "the window class has no icon (IDI_ICON1)");
+    return;
+  }
+  HMODULE image =
+      LoadLibraryExW(tool.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  const bool carried = image != nullptr && FindResourceW(image, L"IDI_ICON1", RT_GROUP_ICON) != nullptr;
+  if (image != nullptr) FreeLibrary(image);
+  check(carried, "the program carries no icon group named IDI_ICON1");
+}
+
+void check_placement(HWND window) {
+  const long screen_width = GetSystemMetrics(SM_CXSCREEN);
+  const long screen_height = GetSystemMetrics(SM_CYSCREEN);
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  const long width = frame.right - frame.left;
+  const long height = frame.bottom - frame.top;
+  const std::string seen = px(width) + "x" + px(height) + "+" + px(frame.left) + "+" + px(frame.top) +
+                           " on a screen of " + px(screen_width) + "x" + px(screen_height);
+  check(std::labs(width - screen_width / 4) <= kSizeSlack &&
+            std::labs(height - screen_height / 4) <= kSizeSlack,
+        "the window is not a quarter of the screen: " + seen);
+  check(std::labs(frame.left + frame.right - screen_width) <= kSizeSlack &&
+            std::labs(frame.top + frame.bottom - screen_height) <= kSizeSlack,
+        "the window is not centred: " + seen);
+  step("window " + seen);
+}
+
+// The button centred at the top at its own size; the list below it filling the rest, inside the margins.
+void check_layout(HWND window, const Controls& controls) {
+  const RECT client = client_of(window);
+  const RECT button = rect_in(window, controls.refresh);
+  const RECT list = rect_in(window, controls.list);
+  const std::string seen = "button " + px(button.left) + "," + px(button.top) + "-" + px(button.right) + "," +
+                           px(button.bottom) + ", list " + px(list.left) + "," + px(list.top) + "-" +
+                           px(list.right) + "," + px(list.bottom) + " in " + px(client.right) + "x" +
+                           px(client.bottom);
+  check(button.top == kMargin, "the button is not at the top margin: " + seen);
+  check(std::labs(button.left + button.right - client.right) <= 1, "the button is not centred: " + seen);
+  check(button.bottom - button.top > 2 * kMargin && button.right - button.left > button.bottom - button.top,
+        "the button is not its text plus the padding: " + seen);
+  check(list.top == button.bottom + kGap, "the list does not start below the button: " + seen);
+  check(
+      list.left == kMargin && client.right - list.right == kMargin && client.bottom - list.bottom == kMargin,
+      "the list does not fill the client area inside the margins: " + seen);
+  step("layout " + seen);
+}
+
+// Layout redone on a resize: the list takes the new room, the button keeps its size and stays centred.
+void check_resize(HWND window, const Controls& controls) {
+  const RECT before_client = client_of(window);
+  const RECT before_button = rect_in(window, controls.refresh);
+  const RECT before_list = rect_in(window, controls.list);
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + 200, frame.bottom - frame.top + 150,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT client = client_of(window);
+  const RECT button = rect_in(window, controls.refresh);
+  const RECT list = rect_in(window, controls.list);
+  const long grew_x = client.right - before_client.right;
+  const long grew_y = client.bottom - before_client.bottom;
+  check(grew_x > 0 && grew_y > 0, "the window did not grow");
+  check(list.right - list.left == before_list.right - before_list.left + grew_x &&
+            list.bottom - list.top == before_list.bottom - before_list.top + grew_y,
+        "the list did not grow with the window");
+  check(button.right - button.left == before_button.right - before_button.left &&
+            button.bottom - button.top == before_button.bottom - before_button.top,
+        "the button changed its size");
+  check_layout(window, controls);
+  SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+std::vector<std::wstring> wait_for_devices(const Tool& tool, HWND list, int devices,
+                                           const std::string& when) {
+  const bool filled = wait_until(tool, kFillMs, [&] { return count_of(list) >= devices; });
+  check(filled, when + ": the list holds " + std::to_string(count_of(list)) + " lines, want " +
+                    std::to_string(devices));
+  Sleep(500);  // a repeat or a stray line would show up by now
+  std::vector<std::wstring> lines = lines_of(list);
+  check(static_cast<int>(lines.size()) == devices, when + ": the list holds " + std::to_string(lines.size()) +
+                                                       " lines, want " + std::to_string(devices));
+  check(ask(list, LB_GETHORIZONTALEXTENT) > 0, when + ": no horizontal extent set for the lines");
+  return lines;
+}
+
+std::wstring joined(const std::vector<std::wstring>& lines) {
+  std::wstring text;
+  for (std::size_t i = 0; i < lines.size(); ++i) text += (i > 0 ? L"\r\n" : L"") + lines[i];
+  return text;
+}
+
+// Ctrl+C, and what it put on the clipboard.
+std::wstring copy_with_keys(HWND window) {
+  clear_clipboard();
+  SetForegroundWindow(window);
+  type_keys({VK_CONTROL}, 'C');
+  std::wstring copied;
+  for (int attempt = 0; attempt < 100 && copied.empty(); ++attempt) {
+    Sleep(20);
+    copied = clipboard_text();
+  }
+  return copied;
+}
+
+// Ctrl+C with the first and last lines selected (chosen last-first) copies them in list order; Ctrl+A
+// selects every line, and Ctrl+C then copies them all.
+void check_copy(const Tool& tool, HWND window, HWND list, const std::vector<std::wstring>& lines) {
+  ask(list, LB_SETSEL, FALSE, -1);
+  ask(list, LB_SETSEL, TRUE, static_cast<LPARAM>(lines.size() - 1));
+  ask(list, LB_SETSEL, TRUE, 0);
+  std::vector<std::wstring> wanted = {lines.front()};
+  if (lines.size() > 1) wanted.push_back(lines.back());
+  std::wstring copied = copy_with_keys(window);
+  check(copied == joined(wanted),
+        "Ctrl+C copied \"" + utf8(copied) + "\", want \"" + utf8(joined(wanted)) + "\"");
+  step("Ctrl+C copied the selected lines in list order");
+
+  ask(list, LB_SETSEL, FALSE, -1);
+  SetForegroundWindow(window);
+  type_keys({VK_CONTROL}, 'A');
+  const auto count = static_cast<LRESULT>(lines.size());
+  const bool all = wait_until(tool, kReplyMs, [&] { return ask(list, LB_GETSELCOUNT) == count; });
+  check(all, "Ctrl+A selected " + std::to_string(ask(list, LB_GETSELCOUNT)) + " lines, want all");
+  copied = copy_with_keys(window);
+  check(copied == joined(lines), "Ctrl+A, Ctrl+C did not copy every line in list order");
+  step("Ctrl+A, Ctrl+C copied every line");
+}
+
+// The list's right-click menu with nothing selected: "Copy all" copies every line ("Copy" is greyed).
+void check_context_menu(HWND window, HWND list, const std::vector<std::wstring>& lines) {
+  ask(list, LB_SETSEL, FALSE, -1);
+  clear_clipboard();
+  RECT area{};
+  GetWindowRect(list, &area);
+  SetForegroundWindow(window);
+  right_click({(area.left + area.right) / 2, (area.top + area.bottom) / 2});
+  Sleep(300);  // the menu opens
+  // The open menu takes the keys (a change of foreground now would close it). Greyed items are
+  // highlighted too, so "Copy all" is the second.
+  type_keys({}, VK_DOWN);
+  type_keys({}, VK_DOWN);
+  type_keys({}, VK_RETURN);
+  std::wstring copied;
+  for (int attempt = 0; attempt < 100 && copied.empty(); ++attempt) {
+    Sleep(20);
+    copied = clipboard_text();
+  }
+  check(copied == joined(lines), "the right-click menu's \"Copy all\" copied \"" + utf8(copied) + "\"");
+  step("right-click menu: Copy all copied every line");
+}
+
+// After Refresh (button or F5) the list is emptied and filled again with the same devices. Every line is
+// selected first: if a line survives, it is still selected, and emptying is seen even when the devices
+// answer before the list is looked at.
+void check_refresh(const Tool& tool, HWND list, const std::vector<std::wstring>& lines,
+                   const std::string& how, const auto& press) {
+  ask(list, LB_SETSEL, TRUE, -1);
+  press();
+  bool emptied = false;
+  wait_until(tool, kFillMs, [&] {
+    emptied = emptied || count_of(list) == 0;
+    return emptied || ask(list, LB_GETSELCOUNT) == 0;
+  });
+  const std::vector<std::wstring> again = wait_for_devices(tool, list, static_cast<int>(lines.size()), how);
+  check(ask(list, LB_GETSELCOUNT) == 0, how + ": the old lines were not removed");
+  std::vector<std::wstring> before = lines;
+  std::vector<std::wstring> after = again;
+  std::sort(before.begin(), before.end());
+  std::sort(after.begin(), after.end());
+  check(before == after, how + ": the list was filled again with other lines");
+  step(how + ": emptied" + (emptied ? " (seen empty)" : "") + " and filled again with " +
+       std::to_string(again.size()) + " lines");
+}
+
+void print_lines(const std::vector<std::wstring>& lines) {
+  for (const std::wstring& line : lines) std::printf("%s\n", utf8(line).c_str());
+  std::fflush(stdout);
+}
+
+void drive(const Options& options) {
+  Tool tool(options);
+  const HWND window = find_window(tool);
+  const Controls controls = find_controls(window);
+  check_icon(window, options.tool);
+  check_placement(window);
+  check_layout(window, controls);
+  const std::vector<std::wstring> lines = wait_for_devices(tool, controls.list, options.devices, "start");
+  print_lines(lines);
+  check_resize(window, controls);
+  check_copy(tool, window, controls.list, lines);
+  check_context_menu(window, controls.list, lines);
+  check_refresh(tool, controls.list, lines, "Refresh button", [&] { ask(controls.refresh, BM_CLICK); });
+  check_refresh(tool, controls.list, lines, "F5", [&] {
+    SetForegroundWindow(window);
+    type_keys({}, VK_F5);
+  });
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  const DWORD code = tool.wait_for_exit(kExitMs);
+  check(code == 0, "the tool exited with " + std::to_string(code) + " after WM_CLOSE");
+  check(!IsWindow(window), "the window outlived its process");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  _setmode(_fileno(stdout), _O_BINARY);  // lines end in LF alone, as the reader on Linux expects
+  Options options;
+  if (!parse(argc, argv, options)) {
+    std::fprintf(stderr,
+                 "usage: window_driver.exe TOOL.exe DEVICES [--tool-stdout FILE] [--tool-stderr FILE]\n");
+    return 2;
+  }
+  try {
+    drive(options);
+  } catch (const Failure& failure) {
+    step("FAIL: " + failure.why);
+    return 1;
+  }
+  step("PASS");
+  return 0;
+}

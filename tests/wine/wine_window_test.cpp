@@ -1,0 +1,230 @@
+// vantrel-discovery.exe, the Windows window, under Wine against simulated devices in a namespace bed.
+// window_driver.exe finds it by its title and drives it through the Win32 API (placement, layout, the
+// devices listed, Ctrl+C, Ctrl+A, the right-click menu, Refresh, F5, close); this side checks the driver's
+// verdict, the lines it read from the list, the window's diagnostics and the icon on its X window. Needs
+// root, Wine, Xvfb and the Windows build's programs; skips with the reason otherwise.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "child_process.h"
+#include "netbed.h"
+#include "simulator_bed.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testbed::device_line;
+using testbed::lines;
+
+const std::string kWindowsBin = VANTREL_WINDOWS_BIN_DIR;
+const std::string kWineRun = std::string(VANTREL_SOURCE_DIR) + "/tests/windows/wine-run.sh";
+constexpr auto kWineRunTime = 240s;  // a first run also makes the Wine prefix template
+
+// Wine's drive Z: is the Unix root.
+std::string windows_path(const std::string& unix_path) {
+  std::string path = "Z:" + unix_path;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+std::string capture(const std::string& command) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  std::array<char, 512> chunk{};
+  std::size_t got = 0;
+  while ((got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) out.append(chunk.data(), got);
+  ::pclose(pipe);
+  return out;
+}
+
+bool have_program(const std::string& name) {
+  return testbed::run_shell("command -v " + name + " >/dev/null 2>&1") == 0;
+}
+
+// Empty when everything the test needs is here; otherwise what is missing.
+std::string missing_pieces() {
+  if (::access("/usr/lib/wine/wine64", X_OK) != 0) return "needs Wine (/usr/lib/wine/wine64)";
+  if (!have_program("Xvfb")) return "needs Xvfb";
+  for (const char* exe : {"vantrel-discovery.exe", "window_driver.exe"}) {
+    if (::access((kWindowsBin + "/" + exe).c_str(), R_OK) != 0) {
+      return std::string("no ") + exe + " in " + kWindowsBin + ": build the windows preset first";
+    }
+  }
+  return {};
+}
+
+// A virtual X screen of 2400x1200 (the window takes a quarter, 600x300) on a display number Xvfb picks
+// itself, so that tests running side by side never collide.
+class VirtualScreen {
+ public:
+  VirtualScreen() : server_({"Xvfb", "-displayfd", "1", "-screen", "0", "2400x1200x24", "-nolisten", "tcp"}) {
+    if (server_.wait_for("\n", 10s)) display_ = ":" + lines(server_.out()).front();
+  }
+  ~VirtualScreen() {
+    server_.signal(SIGTERM);  // lets it remove its lock file and socket
+    server_.wait(5s);
+  }
+  VirtualScreen(const VirtualScreen&) = delete;
+  VirtualScreen& operator=(const VirtualScreen&) = delete;
+
+  bool ok() const { return !display_.empty(); }
+  const std::string& display() const { return display_; }
+
+  // True once the window titled `title` shows an icon on this screen (_NET_WM_ICON, set from the window
+  // class's icon).
+  bool window_has_icon(const std::string& title) const {
+    const std::string probe =
+        "xprop -display " + display_ + " -name '" + title + "' _NET_WM_ICON 2>/dev/null";
+    return capture(probe + " | head -c 200").find("Icon (") != std::string::npos;
+  }
+
+ private:
+  testbed::ChildProcess server_;
+  std::string display_;
+};
+
+struct DriverRun {
+  int exit_code = -1;
+  std::string out;  // the lines read from the list
+  std::string err;  // the driver's steps and verdict
+  std::string tool_out;
+  std::string tool_err;
+  bool icon_seen = false;
+};
+
+class WineWindow : public testbed::SimulatorBed {
+ protected:
+  void SetUp() override {
+    SimulatorBed::SetUp();
+    if (stopped()) return;
+    if (const std::string why = missing_pieces(); !why.empty()) GTEST_SKIP() << why;
+    build(2);
+    if (stopped()) return;
+    screen_ = std::make_unique<VirtualScreen>();
+    ASSERT_TRUE(screen_->ok()) << "Xvfb did not start";
+    std::string dir = (std::filesystem::temp_directory_path() / "vantrel-wine-window.XXXXXX").string();
+    ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+    dir_ = dir;
+  }
+  void TearDown() override {
+    if (!dir_.empty()) std::filesystem::remove_all(dir_);
+  }
+
+  // The driver against the window under Wine in the tool namespace, expecting `devices` listed.
+  DriverRun drive(std::size_t devices) {
+    const std::string tool_out = dir_ + "/tool.out";
+    const std::string tool_err = dir_ + "/tool.err";
+    // LC_ALL=C: Wine's ANSI code page follows the Unix locale; a single-byte one, as on a Western
+    // Windows, makes a conversion that is not from UTF-8 show in the lines.
+    testbed::ChildProcess driver(
+        bed_->in("tool", {"env", "DISPLAY=" + screen_->display(), "LC_ALL=C", kWineRun, "--here",
+                          kWindowsBin + "/window_driver.exe",
+                          windows_path(kWindowsBin + "/vantrel-discovery.exe"), std::to_string(devices),
+                          "--tool-stdout", windows_path(tool_out), "--tool-stderr", windows_path(tool_err)}));
+    DriverRun run;
+    const bool look_for_icon = have_program("xprop");
+    const auto deadline = std::chrono::steady_clock::now() + kWineRunTime;
+    while (driver.running() && std::chrono::steady_clock::now() < deadline) {
+      if (look_for_icon && !run.icon_seen)
+        run.icon_seen = screen_->window_has_icon("Vantrel Discovery Tool 1.003");
+      std::this_thread::sleep_for(100ms);
+    }
+    if (!look_for_icon)
+      std::printf("note: xprop (x11-utils) is not installed; the window icon is not checked\n");
+    run.icon_seen = run.icon_seen || !look_for_icon;
+    run.exit_code = driver.wait(1s);
+    run.out = driver.out();
+    run.err = driver.err();
+    run.tool_out = slurp(tool_out);
+    run.tool_err = slurp(tool_err);
+    return run;
+  }
+
+  static std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  // Every check on a run that should have listed exactly `wanted`, in any order.
+  static void expect_listed(const DriverRun& run, std::vector<std::string> wanted) {
+    EXPECT_EQ(run.exit_code, 0) << "driver:\n" << run.err << "\nwindow's stderr:\n" << run.tool_err;
+    EXPECT_NE(run.err.find("window_driver: PASS"), std::string::npos) << run.err;
+    std::vector<std::string> shown = lines(run.out);
+    std::sort(shown.begin(), shown.end());
+    std::sort(wanted.begin(), wanted.end());
+    EXPECT_EQ(shown, wanted);
+    for (const std::string& line : wanted) {
+      EXPECT_NE(run.tool_out.find(" bytes from " + line + ": "), std::string::npos)
+          << "no read line for " << line << " in the window's stdout:\n"
+          << run.tool_out.substr(0, 4000);
+    }
+    EXPECT_EQ(run.tool_err, "");
+    EXPECT_TRUE(run.icon_seen) << "the window showed no icon on its X window";
+  }
+
+  std::unique_ptr<VirtualScreen> screen_;
+  std::string dir_;
+};
+
+// Devices on both segments: one answering late (so that Refresh's empty list can be seen), one answering
+// to the group, models and serials beyond ASCII (the list shows UTF-8 converted to UTF-16 and back).
+TEST_F(WineWindow, ListsDevicesOfBothSegmentsCopiesRefreshesAndClosesWithZero) {
+  const auto press =
+      add_device("press", "0", {"--model", "VX-100", "--serial", "A1B2C3", "--boot-state", "on"});
+  const auto camera = add_device(
+      "camera", "0",
+      {"--model", "VX-220 Camera", "--serial", "CAM-0042", "--boot-state", "off", "--delay-ms", "300"});
+  const auto sensor = add_device(
+      "sensor", "1",
+      {"--model", "Capteur café", "--serial", "日本-7", "--boot-state", "none", "--reply-to", "group"});
+  ASSERT_FALSE(HasFailure());
+
+  const DriverRun run = drive(3);
+  expect_listed(run, {device_line(press[0], "VX-100", "A1B2C3", "on"),
+                      device_line(camera[0], "VX-220 Camera", "CAM-0042", "off"),
+                      device_line(sensor[0], "Capteur café", "日本-7", "none")});
+  EXPECT_NE(run.err.find("Refresh button: emptied (seen empty)"), std::string::npos) << run.err;
+}
+
+// More replies than the window lists in one pass: it must come back for the rest until all are shown.
+TEST_F(WineWindow, BurstOfFiveThousandIsListedWhole) {
+  constexpr int kDevices = 5000;
+  const auto burst = add_device("burst", "0", {"--count", std::to_string(kDevices), "--serial", "B"});
+  ASSERT_FALSE(HasFailure());
+
+  std::vector<std::string> wanted;
+  for (int i = 1; i <= kDevices; ++i) {
+    const std::string number = std::to_string(i);
+    wanted.push_back(device_line(burst[0], "VX-100", "B-" + std::string(5 - number.size(), '0') + number));
+  }
+  expect_listed(drive(kDevices), wanted);
+}
+
+// Without an X display Wine cannot make the window: one line saying so, exit code 1, and no listener
+// started (nothing on standard output).
+TEST(WineWindowStart, WithoutADisplaySaysSoAndExitsOne) {
+  if (const std::string why = testbed::unavailable_reason() + missing_pieces(); !why.empty())
+    GTEST_SKIP() << why;
+  testbed::ChildProcess tool(
+      {"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", kWineRun, kWindowsBin + "/vantrel-discovery.exe"});
+  EXPECT_EQ(tool.wait(kWineRunTime), 1) << tool.err();
+  EXPECT_EQ(tool.err().rfind("vantrel-discovery: cannot create the window", 0), 0u) << tool.err();
+  EXPECT_EQ(tool.out(), "");
+}
+
+}  // namespace
