@@ -4,6 +4,7 @@
 #
 #   scripts/demo.sh                      the window on your display, until you close it
 #   scripts/demo.sh --screenshot F.png   under a virtual X server: waits for the devices, saves F.png, ends
+#   scripts/demo.sh --windows ...        the same with the Windows window (build-windows/) under Wine
 #
 # Without a display (no DISPLAY), the screenshot form runs, into demo-screenshot.png.
 set -euo pipefail
@@ -11,6 +12,11 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 netbed="$root/scripts/netbed.sh"
 bin="${VANTREL_BIN_DIR:-$root/build/bin}"  # set by the test that runs this script
 screenshot=""
+window=("$bin/vantrel-discovery")
+if [ "${1:-}" = "--windows" ]; then
+  window=("$root/tests/windows/wine-run.sh" --here "$root/build-windows/bin/vantrel-discovery.exe")
+  shift
+fi
 case "${1:-}" in
   --screenshot) screenshot="${2:?--screenshot needs a file name}" ;;
   "") [ -n "${DISPLAY:-}" ] || screenshot="demo-screenshot.png" ;;
@@ -18,6 +24,7 @@ case "${1:-}" in
 esac
 
 [ -n "${VANTREL_BIN_DIR:-}" ] || "$root/scripts/build.sh" >/dev/null
+[ "${window[0]}" = "$bin/vantrel-discovery" ] || "$root/scripts/build-windows.sh" >/dev/null
 prefix="vd$$xdemo"
 xvfb_pid=""
 log="$(mktemp)"
@@ -41,7 +48,7 @@ sleep 0.5
 
 if [ -z "$screenshot" ]; then
   echo "demo: three devices on two segments; close the window to end" >&2
-  "$netbed" exec "$prefix" tool "$bin/vantrel-discovery"
+  "$netbed" exec "$prefix" tool "${window[@]}"
   exit 0
 fi
 
@@ -50,8 +57,8 @@ display=":$((90 + $$ % 100))"
 Xvfb "$display" -screen 0 2400x1200x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
-DISPLAY="$display" "$netbed" exec "$prefix" tool "$bin/vantrel-discovery" >"$log" 2>&1 &
-for _ in $(seq 100); do [ "$(grep -c '^read ' "$log")" -ge 3 ] && break; sleep 0.1; done
+DISPLAY="$display" "$netbed" exec "$prefix" tool "${window[@]}" >"$log" 2>&1 &
+for _ in $(seq 300); do [ "$(grep -c '^read ' "$log")" -ge 3 ] && break; sleep 0.1; done
 sleep 0.5
 xwd -root -silent -display "$display" | convert xwd:- -crop 600x300+900+450 +repage "$screenshot"
 grep '^read ' "$log" >&2 || true
