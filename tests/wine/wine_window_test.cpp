@@ -198,7 +198,10 @@ TEST_F(WineWindow, ListsDevicesOfBothSegmentsCopiesRefreshesAndClosesWithZero) {
   expect_listed(run, {device_line(press[0], "VX-100", "A1B2C3", "on"),
                       device_line(camera[0], "VX-220 Camera", "CAM-0042", "off"),
                       device_line(sensor[0], "Capteur café", "日本-7", "none")});
-  EXPECT_NE(run.err.find("Refresh button: emptied (seen empty)"), std::string::npos) << run.err;
+  // Whether the empty list is caught between the press and the first answer depends on timing; the
+  // driver proves the emptying by the old lines' selection instead.
+  EXPECT_NE(run.err.find("Refresh button: emptied"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("F5: emptied"), std::string::npos) << run.err;
 }
 
 // More replies than the window lists in one pass: it must come back for the rest until all are shown.
