@@ -47,7 +47,14 @@ mkdir -p "$(dirname "$template")"
     make_template
 ) 9>"$template.lock"
 
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-wine.XXXXXX")
+# Prefixes carry the pid of their run: those of runs killed outright (no EXIT trap) are removed here.
+for stale in "${TMPDIR:-/tmp}"/vantrel-wine.*.*; do
+    [ -d "$stale" ] || continue
+    owner=${stale##*/vantrel-wine.}
+    owner=${owner%%.*}
+    [ -d "/proc/$owner" ] || rm -rf "$stale"
+done
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/vantrel-wine.$$.XXXXXX")
 stop_wine() {
     WINEPREFIX="$prefix" "$wine_dir/wineserver" -k 2>/dev/null || true
     WINEPREFIX="$prefix" "$wine_dir/wineserver" -w 2>/dev/null || true
