@@ -1,6 +1,6 @@
 // Drives vantrel-discovery.exe from outside, the way a person would, through the Win32 API only: finds the
-// window by its title, checks its placement and layout, waits for the devices, copies (keys and menu),
-// refreshes (button and F5), and closes it.
+// window by its title, checks its placement and layout, waits for the devices, copies (keys and menu, and
+// while the clipboard is held), refreshes (button and F5), and closes it.
 //
 //   window_driver.exe TOOL.exe DEVICES [--tool-stdout FILE] [--tool-stderr FILE]
 //
@@ -269,10 +269,29 @@ void right_click(POINT where) {
         "SendInput (mouse) failed with error " + std::to_string(GetLastError()));
 }
 
-// The clipboard's text; empty when it holds none.
-std::wstring clipboard_text() {
+// The clipboard is read only once its content has changed and nobody holds it open: opening it while
+// the window tries to write it would make the window's copy fail (as polling it once did).
+bool clipboard_free() {
+  return GetOpenClipboardWindow() == nullptr;
+}
+
+// Opens the clipboard for this process once nobody else holds it; fails the run when it cannot.
+void open_clipboard(const Tool& tool) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    wait_until(tool, kReplyMs, clipboard_free);
+    if (OpenClipboard(nullptr)) return;
+  }
+  check(false, "cannot open the clipboard (error " + std::to_string(GetLastError()) + ")");
+}
+
+// The clipboard's text once a copy after `before` (a GetClipboardSequenceNumber) has landed; empty when
+// none lands within kReplyMs.
+std::wstring copied_since(const Tool& tool, DWORD before) {
+  const bool changed =
+      wait_until(tool, kReplyMs, [&] { return GetClipboardSequenceNumber() != before && clipboard_free(); });
+  if (!changed) return {};
+  open_clipboard(tool);
   std::wstring text;
-  for (int attempt = 0; attempt < 50 && !OpenClipboard(nullptr); ++attempt) Sleep(20);
   HANDLE data = GetClipboardData(CF_UNICODETEXT);
   if (data != nullptr) {
     if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
@@ -284,10 +303,12 @@ std::wstring clipboard_text() {
   return text;
 }
 
-void clear_clipboard() {
-  for (int attempt = 0; attempt < 50 && !OpenClipboard(nullptr); ++attempt) Sleep(20);
+// Empties the clipboard; its sequence number after.
+DWORD clear_clipboard(const Tool& tool) {
+  open_clipboard(tool);
   EmptyClipboard();
   CloseClipboard();
+  return GetClipboardSequenceNumber();
 }
 
 // ---- The checks -------------------------------------------------------------------------------------
@@ -423,16 +444,11 @@ std::wstring joined(const std::vector<std::wstring>& lines) {
 }
 
 // Ctrl+C, and what it put on the clipboard.
-std::wstring copy_with_keys(HWND window) {
-  clear_clipboard();
+std::wstring copy_with_keys(const Tool& tool, HWND window) {
+  const DWORD before = clear_clipboard(tool);
   SetForegroundWindow(window);
   type_keys({VK_CONTROL}, 'C');
-  std::wstring copied;
-  for (int attempt = 0; attempt < 100 && copied.empty(); ++attempt) {
-    Sleep(20);
-    copied = clipboard_text();
-  }
-  return copied;
+  return copied_since(tool, before);
 }
 
 // Ctrl+C with the first and last lines selected (chosen last-first) copies them in list order; Ctrl+A
@@ -443,7 +459,7 @@ void check_copy(const Tool& tool, HWND window, HWND list, const std::vector<std:
   ask(list, LB_SETSEL, TRUE, 0);
   std::vector<std::wstring> wanted = {lines.front()};
   if (lines.size() > 1) wanted.push_back(lines.back());
-  std::wstring copied = copy_with_keys(window);
+  std::wstring copied = copy_with_keys(tool, window);
   check(copied == joined(wanted),
         "Ctrl+C copied \"" + utf8(copied) + "\", want \"" + utf8(joined(wanted)) + "\"");
   step("Ctrl+C copied the selected lines in list order");
@@ -454,15 +470,15 @@ void check_copy(const Tool& tool, HWND window, HWND list, const std::vector<std:
   const auto count = static_cast<LRESULT>(lines.size());
   const bool all = wait_until(tool, kReplyMs, [&] { return ask(list, LB_GETSELCOUNT) == count; });
   check(all, "Ctrl+A selected " + std::to_string(ask(list, LB_GETSELCOUNT)) + " lines, want all");
-  copied = copy_with_keys(window);
+  copied = copy_with_keys(tool, window);
   check(copied == joined(lines), "Ctrl+A, Ctrl+C did not copy every line in list order");
   step("Ctrl+A, Ctrl+C copied every line");
 }
 
 // The list's right-click menu with nothing selected: "Copy all" copies every line ("Copy" is greyed).
-void check_context_menu(HWND window, HWND list, const std::vector<std::wstring>& lines) {
+void check_context_menu(const Tool& tool, HWND window, HWND list, const std::vector<std::wstring>& lines) {
   ask(list, LB_SETSEL, FALSE, -1);
-  clear_clipboard();
+  const DWORD before = clear_clipboard(tool);
   RECT area{};
   GetWindowRect(list, &area);
   SetForegroundWindow(window);
@@ -473,13 +489,86 @@ void check_context_menu(HWND window, HWND list, const std::vector<std::wstring>&
   type_keys({}, VK_DOWN);
   type_keys({}, VK_DOWN);
   type_keys({}, VK_RETURN);
-  std::wstring copied;
-  for (int attempt = 0; attempt < 100 && copied.empty(); ++attempt) {
-    Sleep(20);
-    copied = clipboard_text();
-  }
+  const std::wstring copied = copied_since(tool, before);
   check(copied == joined(lines), "the right-click menu's \"Copy all\" copied \"" + utf8(copied) + "\"");
   step("right-click menu: Copy all copied every line");
+}
+
+// A top-level window of the tool's process of class `window_class`, visible; null when there is none.
+HWND window_of(const Tool& tool, const wchar_t* window_class) {
+  struct Search {
+    DWORD process;
+    const wchar_t* window_class;
+    HWND found = nullptr;
+  } search{tool.id(), window_class};
+  EnumWindows(
+      [](HWND window, LPARAM into) -> BOOL {
+        auto* wanted = reinterpret_cast<Search*>(into);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != wanted->process || !IsWindowVisible(window) ||
+            !same_class(class_of(window), wanted->window_class))
+          return TRUE;
+        wanted->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The texts of a dialog's static controls, one after the other.
+std::wstring dialog_text(HWND dialog) {
+  std::wstring text;
+  for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!same_class(class_of(child), L"Static")) continue;
+    wchar_t part[1024] = {};
+    GetWindowTextW(child, part, 1024);
+    text += part;
+  }
+  return text;
+}
+
+// "Copy all" asked for while this process holds the clipboard. The command is sent, not typed, so that
+// the window's first attempt surely meets the held clipboard: SendMessage returns after it.
+constexpr WPARAM kCopyAllCommand = 103;  // the window's id of "Copy all"
+constexpr DWORD kBriefHoldMs = 100;      // a clipboard manager's moment: the window must outlast it
+
+void copy_all_while_held(const Tool& tool, HWND window) {
+  open_clipboard(tool);
+  EmptyClipboard();
+  ask(window, WM_COMMAND, kCopyAllCommand);
+}
+
+// Held for a moment, then let go: the window tries again and the copy lands.
+void check_copy_outlasts_a_held_clipboard(const Tool& tool, HWND window,
+                                          const std::vector<std::wstring>& lines) {
+  copy_all_while_held(tool, window);
+  Sleep(kBriefHoldMs);
+  CloseClipboard();
+  const DWORD before = GetClipboardSequenceNumber();
+  const std::wstring copied = copied_since(tool, before);
+  check(copied == joined(lines), "with the clipboard held for " + std::to_string(kBriefHoldMs) +
+                                     " ms, Copy all copied \"" + utf8(copied.substr(0, 200)) + "\"");
+  step("clipboard held for " + std::to_string(kBriefHoldMs) + " ms: Copy all copied every line");
+}
+
+// Held for good: the window gives up and says so in a message box, which is dismissed here.
+void check_copy_gives_up_and_says_so(const Tool& tool, HWND window) {
+  copy_all_while_held(tool, window);
+  const DWORD before = GetClipboardSequenceNumber();
+  HWND box = nullptr;
+  const bool shown =
+      wait_until(tool, kReplyMs, [&] { return (box = window_of(tool, L"#32770")) != nullptr; });
+  const std::wstring said = shown ? dialog_text(box) : L"";
+  if (shown) PostMessageW(box, WM_COMMAND, IDOK, 0);
+  const bool dismissed = shown && wait_until(tool, kReplyMs, [&] { return !IsWindow(box); });
+  CloseClipboard();
+  check(shown, "with the clipboard held, the window did not say that the copy failed");
+  check(said.find(L"clipboard") != std::wstring::npos,
+        "the window's message names no clipboard: \"" + utf8(said) + "\"");
+  check(dismissed, "the window's message did not close on OK");
+  check(GetClipboardSequenceNumber() == before, "the window wrote the clipboard after giving up");
+  step("clipboard held: the window said \"" + utf8(said) + "\"");
 }
 
 // After Refresh (button or F5) the list is emptied and filled again with the same devices. Every line is
@@ -521,7 +610,9 @@ void drive(const Options& options) {
   print_lines(lines);
   check_resize(window, controls);
   check_copy(tool, window, controls.list, lines);
-  check_context_menu(window, controls.list, lines);
+  check_context_menu(tool, window, controls.list, lines);
+  check_copy_outlasts_a_held_clipboard(tool, window, lines);
+  check_copy_gives_up_and_says_so(tool, window);
   check_refresh(tool, controls.list, lines, "Refresh button", [&] { ask(controls.refresh, BM_CLICK); });
   check_refresh(tool, controls.list, lines, "F5", [&] {
     SetForegroundWindow(window);

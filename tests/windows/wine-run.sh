@@ -23,7 +23,8 @@ program=$(readlink -f "$1")
 shift
 wine_dir=/usr/lib/wine
 [ -x "$wine_dir/wine64" ] || { echo "wine-run.sh: $wine_dir/wine64 not found; install wine64" >&2; exit 2; }
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# WINEDEBUG: quiet unless the caller asks for channels (for instance WINEDEBUG=+win,+class).
+export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ "$here" = 0 ]; then
     exec unshare --net sh -c 'ip link set lo up && exec "$0" --here "$@"' "$0" "$program" "$@"

@@ -4,15 +4,6 @@
 
 namespace {
 
-std::wstring join_lines(const std::vector<std::wstring>& lines) {
-  std::wstring text;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) text += L"\r\n";
-    text += lines[i];
-  }
-  return text;
-}
-
 // A movable global block holding `text` and its terminating zero, as SetClipboardData wants it.
 HGLOBAL global_copy(const std::wstring& text) {
   const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
@@ -28,27 +19,37 @@ HGLOBAL global_copy(const std::wstring& text) {
   return block;
 }
 
-// The last error, never ERROR_SUCCESS: a failed call that set none still counts as failed.
-DWORD failure() {
+// The step with the last error, never ERROR_SUCCESS: a failed call that set none still counts as failed.
+ClipboardResult failure(ClipboardResult::Step step) {
   const DWORD error = GetLastError();
-  return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+  return {step, error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE};
 }
 
 }  // namespace
 
-DWORD copy_lines_to_clipboard(HWND owner, const std::vector<std::wstring>& lines) {
-  if (lines.empty()) return ERROR_SUCCESS;
-  HGLOBAL block = global_copy(join_lines(lines));
-  if (block == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+std::wstring join_lines(const std::vector<std::wstring>& lines) {
+  std::wstring text;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) text += L"\r\n";
+    text += lines[i];
+  }
+  return text;
+}
+
+ClipboardResult copy_text_to_clipboard(HWND owner, const std::wstring& text) {
+  HGLOBAL block = global_copy(text);
+  if (block == nullptr) return {ClipboardResult::Step::allocate, ERROR_NOT_ENOUGH_MEMORY};
   if (!OpenClipboard(owner)) {
-    const DWORD error = failure();
+    const ClipboardResult busy = failure(ClipboardResult::Step::open);
     GlobalFree(block);
-    return error;
+    return busy;
   }
   EmptyClipboard();
   // On success the clipboard owns the block; on failure it is still ours to free.
-  const DWORD error = SetClipboardData(CF_UNICODETEXT, block) != nullptr ? ERROR_SUCCESS : failure();
+  const ClipboardResult result = SetClipboardData(CF_UNICODETEXT, block) != nullptr
+                                     ? ClipboardResult{}
+                                     : failure(ClipboardResult::Step::write);
   CloseClipboard();
-  if (error != ERROR_SUCCESS) GlobalFree(block);
-  return error;
+  if (!result.ok()) GlobalFree(block);
+  return result;
 }

@@ -33,8 +33,14 @@ constexpr WORD kFromAccelerator = 1;
 // Brings the next slice of replies while input or painting waits (see replies_waiting).
 constexpr UINT_PTR kRepliesTimer = 1;
 
-void report_failure(const char* what) {
-  diag::print(diag::Stream::err, "vantrel-discovery: cannot %s (error %lu)\n", what, GetLastError());
+// A copy finding the clipboard held by another program tries again on a timer, never by sleeping on
+// the GUI thread: kClipboardTries attempts in all, over about 200 ms.
+constexpr UINT_PTR kClipboardTimer = 2;
+constexpr UINT kClipboardRetryMs = 20;
+constexpr int kClipboardTries = 10;
+
+void report_failure(const MainWindow::Failure& failure) {
+  diag::print(diag::Stream::err, "vantrel-discovery: cannot %s (error %lu)\n", failure.step, failure.code);
 }
 
 // The IDI_ICON1 resource at the size Windows wants for `metric`; null (Windows' default icon) without it.
@@ -117,19 +123,23 @@ bool MainWindow::create(HINSTANCE instance) {
   const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   if (!register_class(instance, &MainWindow::window_proc)) {
-    report_failure("register the window class");
+    report_failure({"register the window class", GetLastError()});
     return false;
   }
   const int screen_width = GetSystemMetrics(SM_CXSCREEN);
   const int screen_height = GetSystemMetrics(SM_CYSCREEN);
   const int width = screen_width / 4;
   const int height = screen_height / 4;
-  // WM_NCCREATE stores `this` in the window, so that its messages reach handle().
-  CreateWindowExW(0, kClassName, texts::kWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                  (screen_width - width) / 2, (screen_height - height) / 2, width, height, nullptr, nullptr,
-                  instance, this);
-  if (window_ == nullptr) {
-    report_failure("create the window");
+  // WM_NCCREATE stores `this` in the window, so that its messages reach handle(). A control that cannot
+  // be made ends the creation from WM_CREATE, whose failure is recorded there: by the time CreateWindowExW
+  // returns, destroying the half-made window has overwritten the last error.
+  failure_ = {};
+  const HWND made = CreateWindowExW(0, kClassName, texts::kWindowTitle, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                                    (screen_width - width) / 2, (screen_height - height) / 2, width, height,
+                                    nullptr, nullptr, instance, this);
+  if (made == nullptr) {
+    if (failure_.step == nullptr) failure_ = {"create the window", GetLastError()};
+    report_failure(failure_);
     return false;
   }
   accelerators_ = make_accelerators();
@@ -180,10 +190,16 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
       replies_waiting();
       return 0;
     case WM_TIMER:
-      if (wparam != kRepliesTimer) break;
-      KillTimer(window_, kRepliesTimer);
-      replies_waiting();
-      return 0;
+      if (wparam == kRepliesTimer) {
+        KillTimer(window_, kRepliesTimer);
+        replies_waiting();
+        return 0;
+      }
+      if (wparam == kClipboardTimer) {
+        try_copy();
+        return 0;
+      }
+      break;
     case WM_CLOSE:
     case WM_DESTROY:
       // Only ends the message loop: the window stays until main has stopped the listener, which posts to
@@ -199,14 +215,20 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
 bool MainWindow::create_controls(HINSTANCE instance) {
   font_ = message_font(own_font_);
   refresh_ = make_control(window_, instance, 0, L"BUTTON", texts::kRefresh, BS_PUSHBUTTON, kRefreshId);
+  if (refresh_ == nullptr) return failed("create the window's Refresh button");
   list_ = make_control(window_, instance, WS_EX_CLIENTEDGE, L"LISTBOX", L"",
                        WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL, kListId);
-  if (refresh_ == nullptr || list_ == nullptr) return false;  // create() says so
+  if (list_ == nullptr) return failed("create the window's list");
   SendMessageW(refresh_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   const SIZE text = text_extent(refresh_, font_, texts::kRefresh);
   button_ = {text.cx + 2 * kButtonPadding, text.cy + 2 * kButtonPadding};
   return true;
+}
+
+bool MainWindow::failed(const char* step) {
+  failure_ = {step, GetLastError()};
+  return false;
 }
 
 void MainWindow::lay_out(int width, int height) {
@@ -238,9 +260,33 @@ void MainWindow::on_command(WORD id) {
 }
 
 void MainWindow::copy(const std::vector<std::wstring>& lines) {
-  const DWORD error = copy_lines_to_clipboard(window_, lines);
-  if (error != ERROR_SUCCESS)
-    diag::print(diag::Stream::err, "Copy: clipboard not written: error %lu\n", error);
+  if (lines.empty()) return;  // leaves the clipboard alone
+  pending_copy_ = join_lines(lines);
+  copy_tries_ = 0;
+  try_copy();
+}
+
+void MainWindow::try_copy() {
+  KillTimer(window_, kClipboardTimer);
+  const ClipboardResult result = copy_text_to_clipboard(window_, pending_copy_);
+  if (result.busy() && ++copy_tries_ < kClipboardTries) {
+    SetTimer(window_, kClipboardTimer, kClipboardRetryMs, nullptr);
+    return;
+  }
+  std::wstring().swap(pending_copy_);  // a copy of thousands of lines gives its memory back
+  if (!result.ok()) tell_copy_failed(result);
+}
+
+// A Windows user sees no standard error: the window says it, and the line stays for logs.
+void MainWindow::tell_copy_failed(const ClipboardResult& result) {
+  diag::print(diag::Stream::err, "Copy: clipboard not written: error %lu\n", result.code);
+  wchar_t message[256];
+  if (result.busy()) {
+    std::swprintf(message, std::size(message), texts::kCopyBusy, result.code);
+  } else {
+    std::swprintf(message, std::size(message), texts::kCopyFailed, result.code);
+  }
+  MessageBoxW(window_, message, texts::kWindowTitle, MB_OK | MB_ICONWARNING);
 }
 
 void MainWindow::show_context_menu(LPARAM where) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "clipboard.h"
+
 class MainWindow {
  public:
   // Posted to window() by the listener thread when replies start waiting in the mailbox.
@@ -19,8 +21,14 @@ class MainWindow {
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
 
+  // A step of the window's creation that Windows refused, with the error it gave right then.
+  struct Failure {
+    const char* step = nullptr;  // as in "cannot <step>"
+    DWORD code = 0;
+  };
+
   // Registers the class and creates the window, hidden, at a quarter of the screen, centred. False (with
-  // a diagnostic line) when Windows refuses.
+  // a diagnostic line naming the step and its error) when Windows refuses.
   bool create(HINSTANCE instance);
 
   // F5, Ctrl+C, Ctrl+A and Tab between the controls, wherever the focus is. True when `message` was used.
@@ -33,9 +41,12 @@ class MainWindow {
   static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
   bool create_controls(HINSTANCE instance);
+  bool failed(const char* step);  // records the step with the last error; false
   void lay_out(int width, int height);
   void on_command(WORD id);
   void copy(const std::vector<std::wstring>& lines);
+  void try_copy();
+  void tell_copy_failed(const ClipboardResult& result);
   void show_context_menu(LPARAM where);
   void replies_waiting();
 
@@ -50,4 +61,7 @@ class MainWindow {
   bool own_font_ = false;  // made from the system message font, not a stock object
   SIZE button_{};          // the button's size: its text's extent plus the padding
   HACCEL accelerators_ = nullptr;
+  Failure failure_;            // the step of create() that failed
+  std::wstring pending_copy_;  // the text of a copy still trying to open the clipboard
+  int copy_tries_ = 0;
 };

@@ -6,4 +6,11 @@ inline constexpr wchar_t kWindowTitle[] = L"Vantrel Discovery Tool 1.003";
 inline constexpr wchar_t kRefresh[] = L"Refresh";
 inline constexpr wchar_t kCopy[] = L"Copy";
 inline constexpr wchar_t kCopyAll[] = L"Copy all";
+// A copy that gave up; %lu is Windows' error code.
+inline constexpr wchar_t kCopyBusy[] =
+    L"The lines were not copied: another program is using the clipboard. Try again in a moment.\n\n"
+    L"(Windows error %lu)";
+inline constexpr wchar_t kCopyFailed[] =
+    L"The lines were not copied: the clipboard could not be written.\n\n"
+    L"(Windows error %lu)";
 }  // namespace texts
