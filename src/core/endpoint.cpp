@@ -1,5 +1,8 @@
 #include "vantrel/endpoint.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "vantrel/diagnostics.h"
 #include "vantrel/protocol.h"
 #include "vantrel/resolve.h"
@@ -106,9 +109,13 @@ int set_multicast_loopback(SOCKET sock, int value) {
 }
 
 int enlarge_receive_buffer(SOCKET sock, int wanted_bytes) {
+  // As much as an unprivileged program may have, when the system allows more than is wanted. Never
+  // SO_RCVBUFFORCE: it needs a privilege that users do not run with. The system doubles what is asked.
+  const int allowed = std::min(platform::largest_receive_buffer(), std::numeric_limits<int>::max() / 2);
+  const int asked = std::max(wanted_bytes, allowed);
   int granted = 0;
   socklen_t length = sizeof granted;
-  if (set_int_option(sock, SOL_SOCKET, SO_RCVBUF, wanted_bytes) == SOCKET_ERROR ||
+  if (set_int_option(sock, SOL_SOCKET, SO_RCVBUF, asked) == SOCKET_ERROR ||
       ::getsockopt(sock, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&granted), &length) == SOCKET_ERROR) {
     return -1;
   }

@@ -1,5 +1,7 @@
 #include "vantrel/receiver.h"
 
+#include <cstring>
+
 #include "vantrel/diagnostics.h"
 #include "vantrel/read_line.h"
 #include "vantrel/resolve.h"
@@ -8,31 +10,14 @@ namespace {
 
 using diag::Stream;
 
+// The sender-address length set before every receive: room for any address family's socket address, as
+// a sockaddr_storage has, although only IPv4 senders reach this socket.
 constexpr int kSenderAddressSize = 128;
 constexpr int kHostTextSize = 64;
 
-enum class Take { datagram, drained, failed };
-
-// One receive; a reply worth listing lands in `sighting`.
-Take take_one(SOCKET sock, char* buffer, std::optional<Sighting>& sighting) {
-  sockaddr_storage from{};
-  int fromlen = kSenderAddressSize;
-  const int n = platform::receive_datagram(sock, buffer, protocol::kMaxReplySize,
-                                           reinterpret_cast<sockaddr*>(&from), &fromlen);
-  if (n == SOCKET_ERROR) {
-    const int error = platform::last_socket_error();
-    if (error == platform::kErrorWouldBlock) return Take::drained;
-    if (error == platform::kErrorMessageTooLong) {
-      diag::print(Stream::err, "dropped a datagram longer than %d bytes\n", protocol::kMaxReplySize);
-      return Take::datagram;
-    }
-    diag::print(Stream::out, "recvfrom() failed with error code %d\n", error);
-    return Take::failed;
-  }
-  sighting = sighting_from_datagram(buffer, static_cast<std::size_t>(n),
-                                    reinterpret_cast<const sockaddr*>(&from), fromlen);
-  return Take::datagram;
-}
+// Datagrams decoded between two looks at the socket: a few microseconds of work, in which the system's
+// queue takes in only a handful of new ones.
+constexpr int kDecodesBetweenReceives = 8;
 
 }  // namespace
 
@@ -53,26 +38,96 @@ std::optional<Sighting> sighting_from_datagram(const char* data, std::size_t siz
   return sighting;
 }
 
-int receive_replies(SOCKET sock, char* buffer, const std::atomic<bool>& stop, const SightingSink& sink,
-                    ReceiveLimits limits) {
+ReplyReceiver::ReplyReceiver(SOCKET sock, char* buffer, ReceiveLimits limits)
+    : sock_(sock), buffer_(buffer), limits_(limits), ring_(limits.ring_bytes) {
+  // Without the details the datagrams still come, only without their interface and the system's count.
+  if (sock_ != INVALID_SOCKET) platform::enable_arrival_details(sock_);
+}
+
+// The inner loop: receive, keep, receive. Nothing is decoded, formatted or handed over in here.
+ReplyReceiver::Drain ReplyReceiver::drain() {
+  for (;;) {
+    sockaddr_storage from{};
+    int fromlen = kSenderAddressSize;
+    platform::ArrivalDetails details;
+    const int n = platform::receive_datagram_details(sock_, buffer_, protocol::kMaxReplySize,
+                                                     reinterpret_cast<sockaddr*>(&from), &fromlen, &details);
+    if (n == SOCKET_ERROR) {
+      const int error = platform::last_socket_error();
+      if (error == platform::kErrorWouldBlock) return Drain::emptied;
+      if (error == platform::kErrorMessageTooLong) {
+        ++counts_.oversized;
+        continue;
+      }
+      if (platform::error_kind(error) == platform::ErrorKind::interrupted) continue;
+      diag::print(Stream::out, "recvfrom() failed with error code %d\n", error);
+      return Drain::failed;
+    }
+    if (details.dropped_so_far > counts_.system_dropped) counts_.system_dropped = details.dropped_so_far;
+    // Probes of other copies of the tool and other strays never take room from replies.
+    if (!protocol::is_reply(buffer_, static_cast<std::size_t>(n))) continue;
+    sockaddr_in sender{};
+    if (from.ss_family == AF_INET) std::memcpy(&sender, &from, sizeof sender);
+    if (!ring_.push(sender, details.interface_index, buffer_, static_cast<std::size_t>(n)))
+      ++counts_.ring_full;
+  }
+}
+
+void ReplyReceiver::decode_some(SightingBatch& batch) {
+  for (int i = 0; i < kDecodesBetweenReceives && !ring_.empty(); ++i) {
+    const DatagramRing::Datagram datagram = ring_.front();
+    std::optional<Sighting> sighting = sighting_from_datagram(
+        datagram.data, datagram.size, reinterpret_cast<const sockaddr*>(&datagram.from),
+        static_cast<int>(sizeof datagram.from));
+    ring_.pop();
+    if (sighting) batch.push_back(std::move(*sighting));
+  }
+}
+
+// One line per kind of loss whenever its count grew since the last line: a flood of bad datagrams must
+// not become a flood of diagnostics.
+void ReplyReceiver::report_new_drops() {
+  if (counts_.oversized > reported_.oversized) {
+    const std::uint64_t fresh = counts_.oversized - reported_.oversized;
+    if (fresh == 1) {
+      diag::print(Stream::err, "dropped a datagram longer than %d bytes\n", protocol::kMaxReplySize);
+    } else {
+      diag::print(Stream::err, "dropped %llu datagrams longer than %d bytes\n",
+                  static_cast<unsigned long long>(fresh), protocol::kMaxReplySize);
+    }
+  }
+  if (counts_.ring_full > reported_.ring_full) {
+    diag::print(Stream::err, "dropped %llu replies: decoding fell behind the network\n",
+                static_cast<unsigned long long>(counts_.ring_full - reported_.ring_full));
+  }
+  reported_ = counts_;
+}
+
+bool ReplyReceiver::run(const std::atomic<bool>& stop, const SightingSink& sink) {
   SightingBatch batch;
   const auto hand_over = [&] {
+    report_new_drops();
     if (batch.empty()) return;
     sink(std::move(batch));
     batch = SightingBatch();
   };
   while (!stop.load(std::memory_order_relaxed)) {
     // Waiting on readiness rather than sleeping between receives: a burst is taken as fast as it comes.
-    if (platform::wait_readable(sock, limits.longest_wait_ms, limits.wake) == 0) continue;
-    Take outcome = Take::datagram;
-    while (outcome == Take::datagram && !stop.load(std::memory_order_relaxed)) {
-      std::optional<Sighting> sighting;
-      outcome = take_one(sock, buffer, sighting);
-      if (sighting) batch.push_back(std::move(*sighting));
-      if (batch.size() >= limits.batch_size) hand_over();
+    if (ring_.empty() && platform::wait_readable(sock_, limits_.longest_wait_ms, limits_.wake) == 0) continue;
+    if (drain() == Drain::failed) {
+      hand_over();
+      return false;
     }
-    hand_over();
-    if (outcome == Take::failed) return 0;
+    decode_some(batch);
+    if (batch.size() >= limits_.batch_size || ring_.empty()) hand_over();
   }
+  hand_over();
+  return true;
+}
+
+int receive_replies(SOCKET sock, char* buffer, const std::atomic<bool>& stop, const SightingSink& sink,
+                    ReceiveLimits limits) {
+  ReplyReceiver receiver(sock, buffer, limits);
+  receiver.run(stop, sink);
   return 0;
 }

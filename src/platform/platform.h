@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,11 +13,12 @@
 #include <ws2tcpip.h>
 #else
 #include <arpa/inet.h>
-#include <cerrno>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/types.h>
+
+#include <cerrno>
 
 using SOCKET = int;
 inline constexpr SOCKET INVALID_SOCKET = -1;
@@ -41,20 +43,20 @@ inline constexpr int kErrorWouldBlock = WSAEWOULDBLOCK;
 inline constexpr int kErrorMessageTooLong = WSAEMSGSIZE;
 inline constexpr int kErrorBadAddress = WSAEFAULT;
 #else
-inline constexpr int kErrorWouldBlock = EWOULDBLOCK;    // nothing queued on a non-blocking socket
+inline constexpr int kErrorWouldBlock = EWOULDBLOCK;   // nothing queued on a non-blocking socket
 inline constexpr int kErrorMessageTooLong = EMSGSIZE;  // datagram larger than the receive buffer
 inline constexpr int kErrorBadAddress = EFAULT;        // buffer too small / bad pointer
 #endif
 
 // What a socket error means to a caller that reacts to it, whatever the platform's code for it.
 enum class ErrorKind {
-  would_block,     // nothing queued, or no room in the send queue, on a non-blocking socket
-  interrupted,     // a signal cut the call short: simply call again
-  no_buffers,      // the system is short of buffers for now (a full interface queue, a membership cap)
-  address_in_use,  // the port or membership is held already
-  access_denied,   // a policy (firewall, sandbox, privileges) forbids it
+  would_block,       // nothing queued, or no room in the send queue, on a non-blocking socket
+  interrupted,       // a signal cut the call short: simply call again
+  no_buffers,        // the system is short of buffers for now (a full interface queue, a membership cap)
+  address_in_use,    // the port or membership is held already
+  access_denied,     // a policy (firewall, sandbox, privileges) forbids it
   out_of_resources,  // no descriptors or memory left
-  no_ipv4,         // the address family is not available
+  no_ipv4,           // the address family is not available
   other,
 };
 ErrorKind error_kind(int error);
@@ -102,6 +104,25 @@ int enable_arrival_interface(SOCKET sock);
 // receive_datagram, and the IPv4 address of the local interface the datagram arrived on (INADDR_ANY when
 // the system does not say).
 int receive_datagram_on(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen, in_addr* arrived_on);
+
+// What the system tells about a received datagram beyond its sender.
+struct ArrivalDetails {
+  unsigned interface_index = 0;  // the local interface it arrived on; 0 when the system does not say
+  // Datagrams the socket has dropped since it was opened because its receive queue was full, as the
+  // system counted them when this one was queued (Linux: SO_RXQ_OVFL); 0 where it does not count.
+  std::uint32_t dropped_so_far = 0;
+};
+
+// Asks the socket to report the ArrivalDetails with each datagram. 0 or SOCKET_ERROR.
+int enable_arrival_details(SOCKET sock);
+
+// receive_datagram, and the datagram's ArrivalDetails.
+int receive_datagram_details(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen,
+                             ArrivalDetails* details);
+
+// The largest receive buffer an unprivileged program may ask for (Linux: net.core.rmem_max); 0 when the
+// system names no such limit.
+int largest_receive_buffer();
 
 // Waits until the socket has a datagram queued, `wake` (if not INVALID_SOCKET) is readable, or timeout_ms
 // has passed. 1 something readable, 0 timeout, -1 error.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <map>
 #include <mutex>
 
@@ -178,6 +179,52 @@ int receive_datagram_on(SOCKET sock, char* buf, int len, sockaddr* from, int* fr
     return SOCKET_ERROR;
   }
   return static_cast<int>(n);
+}
+
+int enable_arrival_details(SOCKET sock) {
+  const int on = 1;
+  if (::setsockopt(sock, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) return SOCKET_ERROR;
+  return ::setsockopt(sock, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on) == 0 ? 0 : SOCKET_ERROR;
+}
+
+int receive_datagram_details(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen,
+                             ArrivalDetails* details) {
+  char control[CMSG_SPACE(sizeof(in_pktinfo)) + CMSG_SPACE(sizeof(std::uint32_t))];
+  iovec io{buf, static_cast<size_t>(len)};
+  msghdr message{};
+  message.msg_name = from;
+  message.msg_namelen = static_cast<socklen_t>(*fromlen);
+  message.msg_iov = &io;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  const ssize_t n = ::recvmsg(sock, &message, MSG_TRUNC);
+  if (n < 0) return SOCKET_ERROR;
+  *fromlen = static_cast<int>(message.msg_namelen);
+  *details = {};
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+      in_pktinfo info{};
+      std::memcpy(&info, CMSG_DATA(c), sizeof info);
+      details->interface_index = static_cast<unsigned>(info.ipi_ifindex);
+    } else if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
+      std::memcpy(&details->dropped_so_far, CMSG_DATA(c), sizeof details->dropped_so_far);
+    }
+  }
+  if (n > len) {
+    errno = EMSGSIZE;
+    return SOCKET_ERROR;
+  }
+  return static_cast<int>(n);
+}
+
+int largest_receive_buffer() {
+  std::FILE* file = std::fopen("/proc/sys/net/core/rmem_max", "r");
+  if (file == nullptr) return 0;
+  long value = 0;
+  if (std::fscanf(file, "%ld", &value) != 1 || value < 0) value = 0;
+  std::fclose(file);
+  return static_cast<int>(std::min<long>(value, std::numeric_limits<int>::max()));
 }
 
 int wait_readable(SOCKET sock, int timeout_ms, SOCKET wake) {

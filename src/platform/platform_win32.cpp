@@ -1,10 +1,10 @@
 // Windows (Winsock 2, IP Helper, the process heap) implementation of the platform layer.
-#include <winsock2.h>
-#include <ws2tcpip.h>
+#include <io.h>
 #include <iphlpapi.h>
 #include <mswsock.h>
 #include <windows.h>
-#include <io.h>
+#include <winsock2.h>
+#include <ws2tcpip.h>
 
 #include <climits>
 #include <cstdio>
@@ -155,6 +155,49 @@ int receive_datagram_on(SOCKET sock, char* buf, int len, sockaddr* from, int* fr
     }
   }
   return static_cast<int>(received);
+}
+
+int enable_arrival_details(SOCKET sock) {
+  return enable_arrival_interface(sock);  // Winsock counts no drops of its own
+}
+
+int receive_datagram_details(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen,
+                             ArrivalDetails* details) {
+  *details = {};
+  // Looked up once per socket: the receive path calls this for every datagram of a burst.
+  thread_local SOCKET looked_up_for = INVALID_SOCKET;
+  thread_local LPFN_WSARECVMSG recv_msg = nullptr;
+  if (looked_up_for != sock) {
+    recv_msg = recv_msg_function(sock);
+    looked_up_for = sock;
+  }
+  if (recv_msg == nullptr) return receive_datagram(sock, buf, len, from, fromlen);
+
+  char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))] = {};
+  WSABUF data{static_cast<ULONG>(len), buf};
+  WSAMSG message{};
+  message.name = from;
+  message.namelen = *fromlen;
+  message.lpBuffers = &data;
+  message.dwBufferCount = 1;
+  message.Control = {sizeof control, control};
+  DWORD received = 0;
+  if (recv_msg(sock, &message, &received, nullptr, nullptr) != 0) return SOCKET_ERROR;
+  if ((message.dwFlags & MSG_TRUNC) != 0) {  // an oversized datagram fails here as it does in recvfrom
+    ::WSASetLastError(WSAEMSGSIZE);
+    return SOCKET_ERROR;
+  }
+  *fromlen = message.namelen;
+  for (WSACMSGHDR* c = WSA_CMSG_FIRSTHDR(&message); c != nullptr; c = WSA_CMSG_NXTHDR(&message, c)) {
+    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+      details->interface_index = reinterpret_cast<const IN_PKTINFO*>(WSA_CMSG_DATA(c))->ipi_ifindex;
+    }
+  }
+  return static_cast<int>(received);
+}
+
+int largest_receive_buffer() {
+  return 0;  // Winsock takes what it is given
 }
 
 int wait_readable(SOCKET sock, int timeout_ms, SOCKET wake) {

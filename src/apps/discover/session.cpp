@@ -26,7 +26,7 @@ namespace {
 class Session {
  public:
   Session(const Options& options, Printer& printer, SOCKET sock, const addrinfo* group)
-      : options_(options), printer_(printer), sock_(sock), group_(group) {
+      : options_(options), printer_(printer), sock_(sock), group_(group), receiver_(sock, buffer_.data()) {
     stop_on_interrupt(&wake_);
   }
   // The Alarm's thread, which may be running the handler, is joined only after this, before wake_ goes.
@@ -44,6 +44,7 @@ class Session {
   int send(const std::string& address);
   bool listen_until(Clock::time_point wake_at);
   void take(SightingBatch&& batch);
+  void print_losses() const;
 
   const Options& options_;
   Printer& printer_;
@@ -57,6 +58,7 @@ class Session {
   bool answered_ = false;
   bool expect_met_ = false;
   std::array<char, protocol::kMaxReplySize> buffer_{};
+  ReplyReceiver receiver_;  // after buffer_, which it receives into
 };
 
 int Session::run(const std::vector<std::string>& addresses) {
@@ -69,8 +71,9 @@ int Session::run(const std::vector<std::string>& addresses) {
     Clock::time_point wake_at = options_.watch ? next_probe : *deadline;
     if (deadline) wake_at = std::min(wake_at, *deadline);
     if (!listen_until(wake_at)) {
-      report("receiving on UDP port " + std::string(protocol::kService) + " failed (" + reason(platform::last_socket_error()) +
-             "): run with -v to see the error code");
+      print_losses();
+      report("receiving on UDP port " + std::string(protocol::kService) + " failed (" +
+             reason(platform::last_socket_error()) + "): run with -v to see the error code");
       return kCannotRun;
     }
     if (interrupted() || expect_met_) break;
@@ -81,7 +84,21 @@ int Session::run(const std::vector<std::string>& addresses) {
       next_probe = now + options_.interval;
     }
   }
+  print_losses();
   return answered_ ? kFound : kNoneFound;
+}
+
+// Under -v: what the receive path could not list, as counts (zero included, so that "nothing lost" is
+// said too).
+void Session::print_losses() const {
+  const ReceiveCounts& counts = receiver_.counts();
+  diag::print(
+      diag::Stream::err,
+      "replies lost: %llu longer than %d bytes, %llu while decoding lagged behind, %llu dropped by the "
+      "system with the receive queue full\n",
+      static_cast<unsigned long long>(counts.oversized), protocol::kMaxReplySize,
+      static_cast<unsigned long long>(counts.ring_full),
+      static_cast<unsigned long long>(counts.system_dropped));
 }
 
 // The first round: join on every interface before the first probe leaves, so that no early reply meets
@@ -161,8 +178,7 @@ bool Session::listen_until(Clock::time_point wake_at) {
   alarm_.set(wake_at);
   // A signal caught before set() lowered the flag is seen here; one caught after raises it again.
   if (interrupted()) return true;
-  receive_replies(sock_, buffer_.data(), wake_, [this](SightingBatch&& batch) { take(std::move(batch)); });
-  return wake_.load();
+  return receiver_.run(wake_, [this](SightingBatch&& batch) { take(std::move(batch)); });
 }
 
 void Session::take(SightingBatch&& batch) {
@@ -217,7 +233,8 @@ int run_discovery(const Options& options, Printer& printer) {
     return kCannotRun;
   }
   // Room for a burst of thousands of replies while lines are being printed.
-  enlarge_receive_buffer(endpoint.sock, kWantedReceiveBuffer);
+  const int granted = enlarge_receive_buffer(endpoint.sock, kWantedReceiveBuffer);
+  diag::print(diag::Stream::out, "Receive buffer: %d bytes\n", granted);
   endpoint.group =
       ResolveAddress(protocol::kGroupAddress, protocol::kService, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (endpoint.group == nullptr) {

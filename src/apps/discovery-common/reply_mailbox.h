@@ -13,7 +13,7 @@ class ReplyMailbox {
  public:
   // Replies waiting beyond this are dropped (and counted): memory stays bounded when the window cannot
   // keep up with the network.
-  static constexpr std::size_t kMaxWaiting = 100000;
+  static constexpr std::size_t kMaxWaiting = 250000;
 
   // Listener thread. True when the GUI thread must be woken (the mailbox was empty).
   bool post(SightingBatch&& batch);

@@ -10,7 +10,7 @@
 class DeviceList {
  public:
   // Bounds the lines kept between two clears, so that a flood of distinct replies cannot exhaust memory.
-  static constexpr std::size_t kDefaultCapacity = 100000;
+  static constexpr std::size_t kDefaultCapacity = 250000;
 
   enum class AddResult { added, duplicate, full };
 

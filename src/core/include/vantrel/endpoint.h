@@ -15,8 +15,9 @@ int set_non_blocking(SOCKET sock, unsigned int value);
 int set_multicast_ttl(SOCKET sock, int value);
 int set_multicast_loopback(SOCKET sock, int value);
 
-// Asks for a receive queue of `wanted_bytes` so that a burst of replies is queued rather than lost; the
-// system may give less (Linux: up to net.core.rmem_max without privileges). The size granted, or -1.
+// Asks for a receive queue of `wanted_bytes`, or more when the system lets an unprivileged program have
+// more, so that a burst of replies is queued rather than lost; the system may give less (Linux: up to
+// net.core.rmem_max, doubled). The size granted, as read back, or -1.
 int enlarge_receive_buffer(SOCKET sock, int wanted_bytes);
 
 // What the programs ask for: room for tens of thousands of small replies.

@@ -1,14 +1,16 @@
-// The receive loop shared by the window and the command-line program: waits for datagrams, takes every
+// The receive path shared by the window and the command-line program: waits for datagrams, takes every
 // queued one, and turns the replies into sightings. Listing them is the caller's business.
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform.h"
+#include "vantrel/datagram_ring.h"
 #include "vantrel/protocol.h"
 
 struct Sighting {
@@ -35,10 +37,48 @@ struct ReceiveLimits {
   int longest_wait_ms = 10;
   SOCKET wake = INVALID_SOCKET;  // readable once the stop is requested (see platform::open_wake_pair)
   std::size_t batch_size = 256;  // sightings handed over at most at once
+  std::size_t ring_bytes = DatagramRing::kDefaultBytes;
 };
 
-// Receives on `sock` into `buffer` (protocol::kMaxReplySize bytes, the caller's) until `stop` is set (returns
-// 0) or a receive fails (prints "recvfrom() failed with error code %d\n" and returns 0). A datagram longer
-// than the largest reply is dropped with one line on the error stream, and receiving goes on.
+// Datagrams the receive path took but could not list, since it started. Counted, never a line each.
+struct ReceiveCounts {
+  std::uint64_t oversized = 0;       // longer than protocol::kMaxReplySize: never taken for a reply
+  std::uint64_t ring_full = 0;       // arrived while decoding lagged so far behind that the ring was full
+  std::uint64_t system_dropped = 0;  // dropped by the system, the socket's receive queue full (Linux)
+};
+
+// The receive path of one socket. Receiving and decoding never interleave while datagrams are queued:
+// every queued datagram is first moved, raw, into a ring; only when the socket has nothing more to give
+// are a few decoded, and then the socket is asked again. So a burst is taken from the system's small
+// queue as fast as a plain receive loop takes it, and the order of arrival is kept.
+//
+// One thread: the one that calls run() owns the receiver, its ring and its counts.
+class ReplyReceiver {
+ public:
+  // `buffer`: protocol::kMaxReplySize bytes, the caller's, into which each datagram is received.
+  ReplyReceiver(SOCKET sock, char* buffer, ReceiveLimits limits = {});
+
+  // Receives until `stop` is set (returns true) or a receive fails (prints "recvfrom() failed with error
+  // code %d\n" and returns false). Datagrams still in the ring wait for the next run().
+  bool run(const std::atomic<bool>& stop, const SightingSink& sink);
+
+  const ReceiveCounts& counts() const { return counts_; }
+
+ private:
+  enum class Drain { emptied, failed };
+  Drain drain();
+  void decode_some(SightingBatch& batch);
+  void report_new_drops();
+
+  SOCKET sock_;
+  char* buffer_;
+  ReceiveLimits limits_;
+  DatagramRing ring_;
+  ReceiveCounts counts_;
+  ReceiveCounts reported_;  // what the diagnostic lines have said so far
+};
+
+// A ReplyReceiver for one run: receives until `stop` is set (returns 0) or a receive fails (its line
+// printed; returns 0).
 int receive_replies(SOCKET sock, char* buffer, const std::atomic<bool>& stop, const SightingSink& sink,
                     ReceiveLimits limits = {});
