@@ -323,6 +323,9 @@ HWND find_window(const Tool& tool) {
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
   check(owner == tool.id(), "the window titled so belongs to another process");
+  // Visible is not yet finished: ShowWindow lays the window out again while it already shows. A sent
+  // message is answered only once the window's thread is back in its message loop.
+  ask(window, WM_NULL);
   return window;
 }
 

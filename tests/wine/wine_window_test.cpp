@@ -119,12 +119,37 @@ class WineWindow : public testbed::SimulatorBed {
     if (stopped()) return;
     screen_ = std::make_unique<VirtualScreen>();
     ASSERT_TRUE(screen_->ok()) << "Xvfb did not start";
+    ASSERT_TRUE(display_answers_in_tool_namespace()) << x_server_state();
     std::string dir = (std::filesystem::temp_directory_path() / "vantrel-wine-window.XXXXXX").string();
     ASSERT_NE(::mkdtemp(dir.data()), nullptr);
     dir_ = dir;
   }
   void TearDown() override {
     if (!dir_.empty()) std::filesystem::remove_all(dir_);
+  }
+
+  // Wine reaches the X server from the tool namespace by the socket file alone (the abstract socket
+  // is the root namespace's). Readiness: an X client there gets an answer, within 10 s.
+  bool display_answers_in_tool_namespace() const {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      testbed::ChildProcess probe(bed_->in("tool", {"xdpyinfo", "-display", screen_->display()}));
+      if (probe.wait(5s) == 0) return true;
+      std::this_thread::sleep_for(100ms);
+    }
+    return false;
+  }
+
+  // For a failure message: can X clients reach the display, and is its socket file there.
+  std::string x_server_state() const {
+    const std::vector<std::string> probe = {"xdpyinfo", "-display", screen_->display()};
+    const auto verdict = [](const std::vector<std::string>& argv) {
+      std::string command;
+      for (const std::string& word : argv) command += word + " ";
+      return capture(command + ">/dev/null 2>&1 && echo answers || echo is silent");
+    };
+    return "X display " + screen_->display() + " from the tool namespace " +
+           verdict(bed_->in("tool", probe)) + "; from the root namespace " + verdict(probe) +
+           "; socket file: " + capture("ls -l /tmp/.X11-unix/X" + screen_->display().substr(1) + " 2>&1");
   }
 
   // The driver against the window under Wine in the tool namespace, expecting `devices` listed.

@@ -223,6 +223,11 @@ bool MainWindow::create_controls(HINSTANCE instance) {
   SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   const SIZE text = text_extent(refresh_, font_, texts::kRefresh);
   button_ = {text.cx + 2 * kButtonPadding, text.cy + 2 * kButtonPadding};
+  // Laid out now, not only on the WM_SIZE that ShowWindow sends once the window is already visible:
+  // nobody sees the window with its controls half placed.
+  RECT client{};
+  GetClientRect(window_, &client);
+  lay_out(client.right, client.bottom);
   return true;
 }
 
