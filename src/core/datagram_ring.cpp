@@ -7,7 +7,7 @@ constexpr std::size_t kAlignment = alignof(std::max_align_t);
 }
 
 DatagramRing::DatagramRing(std::size_t bytes)
-    : block_(new char[bytes]), capacity_(bytes), wrap_(bytes) {}  // not zeroed: pages stay uncommitted
+    : block_(new char[bytes]), capacity_(bytes) {}  // not zeroed: pages stay uncommitted
 
 std::size_t DatagramRing::record_bytes(std::size_t size) {
   const std::size_t bytes = sizeof(Header) + size;
@@ -17,17 +17,15 @@ std::size_t DatagramRing::record_bytes(std::size_t size) {
 char* DatagramRing::place_for(std::size_t bytes) {
   if (count_ == 0) {  // an empty ring starts over at the front
     head_ = tail_ = 0;
-    wrap_ = capacity_;
+    wrapped_ = false;
   }
-  const bool wrapped = wrap_ < capacity_;
-  if (!wrapped) {
-    if (capacity_ - tail_ >= bytes) return block_.get() + tail_;
-    if (head_ < bytes) return nullptr;
-    wrap_ = tail_;  // too little room at the end: go on at the front, below the oldest record
-    tail_ = 0;
-    return block_.get();
-  }
-  return head_ - tail_ >= bytes ? block_.get() + tail_ : nullptr;
+  if (wrapped_) return head_ - tail_ >= bytes ? block_.get() + tail_ : nullptr;
+  if (capacity_ - tail_ >= bytes) return block_.get() + tail_;
+  if (head_ < bytes) return nullptr;
+  wrap_ = tail_;  // too little room at the end: go on at the front, below the oldest record
+  tail_ = 0;
+  wrapped_ = true;
+  return block_.get();
 }
 
 bool DatagramRing::push(const sockaddr_in& from, unsigned interface_index, const char* data,
@@ -55,8 +53,8 @@ void DatagramRing::pop() {
   std::memcpy(&header, block_.get() + head_, sizeof header);
   head_ += record_bytes(header.size);
   --count_;
-  if (count_ > 0 && head_ == wrap_) {  // the records before the wrap are all read: on at the front
+  if (wrapped_ && head_ == wrap_) {  // the records before the wrap are all read: on at the front
     head_ = 0;
-    wrap_ = capacity_;
+    wrapped_ = false;
   }
 }

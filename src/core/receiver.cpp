@@ -19,6 +19,10 @@ constexpr int kHostTextSize = 64;
 // queue takes in only a handful of new ones.
 constexpr int kDecodesBetweenReceives = 8;
 
+// The longest drain before a few are decoded all the same: under a flood that never lets the socket run
+// empty, devices are still listed, at a cost of one decode in five hundred receives.
+constexpr int kLongestDrain = 4096;
+
 }  // namespace
 
 std::optional<Sighting> sighting_from_datagram(const char* data, std::size_t size, const sockaddr* from,
@@ -45,8 +49,9 @@ ReplyReceiver::ReplyReceiver(SOCKET sock, char* buffer, ReceiveLimits limits)
 }
 
 // The inner loop: receive, keep, receive. Nothing is decoded, formatted or handed over in here.
-ReplyReceiver::Drain ReplyReceiver::drain() {
-  for (;;) {
+ReplyReceiver::Drain ReplyReceiver::drain(const std::atomic<bool>& stop) {
+  for (int taken = 0; taken < kLongestDrain; ++taken) {
+    if (stop.load(std::memory_order_relaxed)) return Drain::paused;
     sockaddr_storage from{};
     int fromlen = kSenderAddressSize;
     platform::ArrivalDetails details;
@@ -71,6 +76,7 @@ ReplyReceiver::Drain ReplyReceiver::drain() {
     if (!ring_.push(sender, details.interface_index, buffer_, static_cast<std::size_t>(n)))
       ++counts_.ring_full;
   }
+  return Drain::paused;
 }
 
 void ReplyReceiver::decode_some(SightingBatch& batch) {
@@ -114,7 +120,7 @@ bool ReplyReceiver::run(const std::atomic<bool>& stop, const SightingSink& sink)
   while (!stop.load(std::memory_order_relaxed)) {
     // Waiting on readiness rather than sleeping between receives: a burst is taken as fast as it comes.
     if (ring_.empty() && platform::wait_readable(sock_, limits_.longest_wait_ms, limits_.wake) == 0) continue;
-    if (drain() == Drain::failed) {
+    if (drain(stop) == Drain::failed) {
       hand_over();
       return false;
     }

@@ -45,6 +45,7 @@ class DatagramRing {
   std::size_t capacity_;
   std::size_t head_ = 0;
   std::size_t tail_ = 0;
-  std::size_t wrap_;  // end of the records before the wrap; capacity_ while not wrapped
+  std::size_t wrap_ = 0;  // while wrapped: the end of the records before the wrap
+  bool wrapped_ = false;
   std::size_t count_ = 0;
 };

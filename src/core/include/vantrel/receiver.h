@@ -65,8 +65,8 @@ class ReplyReceiver {
   const ReceiveCounts& counts() const { return counts_; }
 
  private:
-  enum class Drain { emptied, failed };
-  Drain drain();
+  enum class Drain { emptied, paused, failed };
+  Drain drain(const std::atomic<bool>& stop);
   void decode_some(SightingBatch& batch);
   void report_new_drops();
 
