@@ -2,7 +2,7 @@
 // the tool (and the same probe), then a plain receive loop: no decoding, no list, no output per datagram.
 //
 //   reference_receiver [--default-buffer] [--quiet-ms MS]
-// Prints: "received N datagrams, last at T ms after the probe, receive buffer B bytes".
+// Prints: "received N datagrams, last at T ms after the probe, first at F ms, receive buffer B bytes".
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -37,9 +37,11 @@ int main(int argc, char** argv) {
   const auto probed = std::chrono::steady_clock::now();
 
   long received = 0;
+  auto first = probed;
   auto last = probed;
   static char buffer[protocol::kMaxReplySize];
   while (platform::wait_readable(sock, quiet_ms) == 1) {
+    if (received == 0) first = std::chrono::steady_clock::now();  // outside the receive loop below
     sockaddr_storage from{};
     int fromlen = sizeof from;
     while (platform::receive_datagram(sock, buffer, sizeof buffer, reinterpret_cast<sockaddr*>(&from),
@@ -50,8 +52,10 @@ int main(int argc, char** argv) {
     last = std::chrono::steady_clock::now();
   }
   const double last_ms = std::chrono::duration<double, std::milli>(last - probed).count();
-  std::printf("received %ld datagrams, last at %.1f ms after the probe, receive buffer %d bytes\n", received,
-              last_ms, buffer_size);
+  const double first_ms = std::chrono::duration<double, std::milli>(first - probed).count();
+  std::printf(
+      "received %ld datagrams, last at %.1f ms after the probe, first at %.1f ms, receive buffer %d bytes\n",
+      received, last_ms, first_ms, buffer_size);
   freeaddrinfo(group);
   platform::close_socket(sock);
   return 0;

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,7 +31,8 @@ void split_lines(std::string& pending, bool on_stderr, double ms, std::vector<Ti
 }  // namespace
 
 std::vector<TimedLine> run_timed(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
-                                 const std::function<bool(const std::vector<TimedLine>&)>& done) {
+                                 const std::function<bool(const std::vector<TimedLine>&)>& done,
+                                 double* cpu_seconds) {
   int out[2];
   int err[2];
   std::vector<TimedLine> lines;
@@ -65,6 +67,13 @@ std::vector<TimedLine> run_timed(const std::vector<std::string>& argv, std::chro
   }
   ::close(out[0]);
   ::close(err[0]);
-  ::waitpid(pid, nullptr, 0);
+  rusage usage{};
+  ::wait4(pid, nullptr, 0, &usage);
+  if (cpu_seconds != nullptr) {
+    const auto seconds = [](const timeval& t) {
+      return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec);
+    };
+    *cpu_seconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+  }
   return lines;
 }

@@ -13,5 +13,7 @@ struct TimedLine {
 };
 
 // Runs `argv` until it exits, `done(lines)` says so (then SIGTERM), or `timeout` passes (then SIGKILL).
+// `cpu_seconds`, when given, receives the user and system time the program used.
 std::vector<TimedLine> run_timed(const std::vector<std::string>& argv, std::chrono::milliseconds timeout,
-                                 const std::function<bool(const std::vector<TimedLine>&)>& done);
+                                 const std::function<bool(const std::vector<TimedLine>&)>& done,
+                                 double* cpu_seconds = nullptr);

@@ -19,8 +19,8 @@
 #include "diag_capture.h"
 #include "listener.h"
 #include "main_window.h"
-#include "qt_list_control.h"
 #include "netbed.h"
+#include "qt_list_control.h"
 #include "refresh.h"
 
 namespace {

@@ -58,3 +58,8 @@ void DatagramRing::pop() {
     wrapped_ = false;
   }
 }
+
+bool DatagramRing::half_full() const {
+  const std::size_t used = wrapped_ ? (wrap_ - head_) + tail_ : tail_ - head_;
+  return used >= capacity_ / 2;
+}

@@ -1,5 +1,6 @@
 #include "vantrel/receiver.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "vantrel/diagnostics.h"
@@ -22,6 +23,12 @@ constexpr int kDecodesBetweenReceives = 8;
 // The longest drain before a few are decoded all the same: under a flood that never lets the socket run
 // empty, devices are still listed, at a cost of one decode in five hundred receives.
 constexpr int kLongestDrain = 4096;
+
+// A burst is over, and decoding may start, when the socket has stayed empty this long, or when the ring
+// has held datagrams for kLongestDeferral (a stream that never pauses is decoded as it comes) or is
+// half full.
+constexpr int kBurstGapMs = 1;
+constexpr std::chrono::milliseconds kLongestDeferral{1000};
 
 }  // namespace
 
@@ -68,6 +75,7 @@ ReplyReceiver::Drain ReplyReceiver::drain(const std::atomic<bool>& stop) {
       diag::print(Stream::out, "recvfrom() failed with error code %d\n", error);
       return Drain::failed;
     }
+    ++taken_;
     if (details.dropped_so_far > counts_.system_dropped) counts_.system_dropped = details.dropped_so_far;
     // Probes of other copies of the tool and other strays never take room from replies.
     if (!protocol::is_reply(buffer_, static_cast<std::size_t>(n))) continue;
@@ -120,10 +128,19 @@ bool ReplyReceiver::run(const std::atomic<bool>& stop, const SightingSink& sink)
   while (!stop.load(std::memory_order_relaxed)) {
     // Waiting on readiness rather than sleeping between receives: a burst is taken as fast as it comes.
     if (ring_.empty() && platform::wait_readable(sock_, limits_.longest_wait_ms, limits_.wake) == 0) continue;
-    if (drain(stop) == Drain::failed) {
+    const bool was_empty = ring_.empty();
+    const std::uint64_t before = taken_;
+    const Drain drained = drain(stop);
+    if (drained == Drain::failed) {
       hand_over();
       return false;
     }
+    if (was_empty && !ring_.empty()) waiting_since_ = std::chrono::steady_clock::now();
+    // While a burst goes on, the socket is asked again rather than decoding: the thread then costs what
+    // a plain receive loop costs, and the system's small queue never fills behind work it could defer.
+    const bool bursting = drained == Drain::emptied && taken_ > before && !ring_.half_full() &&
+                          std::chrono::steady_clock::now() - waiting_since_ < kLongestDeferral;
+    if (bursting && platform::wait_readable(sock_, kBurstGapMs, limits_.wake) != 0) continue;
     decode_some(batch);
     if (batch.size() >= limits_.batch_size || ring_.empty()) hand_over();
   }

@@ -11,7 +11,7 @@
 class DatagramRing {
  public:
   // What fills a few megabytes: tens of thousands of typical replies, a thousand of the largest.
-  static constexpr std::size_t kDefaultBytes = 8 * 1024 * 1024;
+  static constexpr std::size_t kDefaultBytes = 16 * 1024 * 1024;
 
   struct Datagram {  // a view into the ring, valid until pop()
     const char* data;
@@ -27,6 +27,7 @@ class DatagramRing {
   bool push(const sockaddr_in& from, unsigned interface_index, const char* data, std::size_t size);
 
   bool empty() const { return count_ == 0; }
+  bool half_full() const;
   std::size_t size() const { return count_; }
   Datagram front() const;  // the oldest; the ring must not be empty
   void pop();

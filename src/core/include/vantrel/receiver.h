@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -75,7 +76,9 @@ class ReplyReceiver {
   ReceiveLimits limits_;
   DatagramRing ring_;
   ReceiveCounts counts_;
-  ReceiveCounts reported_;  // what the diagnostic lines have said so far
+  std::uint64_t taken_ = 0;                              // datagrams received, whatever became of them
+  std::chrono::steady_clock::time_point waiting_since_;  // the ring's oldest datagram arrived about then
+  ReceiveCounts reported_;                               // what the diagnostic lines have said so far
 };
 
 // A ReplyReceiver for one run: receives until `stop` is set (returns 0) or a receive fails (its line
