@@ -253,20 +253,22 @@ int main(int argc, char** argv) {
   }
   const double idle = idle_cpu_percent();
   std::printf("idle: %.3f %% of one core over 10 s (goal < 0.5 %%)\n", idle);
-  const BigList big = big_list(10000);
-  std::printf(
-      "big list: %d of 10000 shown, %.0f ms after the last datagram (goal < 1000), longest event-loop "
-      "stall %.0f ms (goal <= 100), %.1f MiB added (goal < 20)\n",
-      big.shown, big.after_last_ms, big.longest_stall_ms, big.added_mib);
+  bool met = idle < 0.5;
+  for (const int devices : {10000, 100000}) {
+    const BigList big = big_list(devices);
+    std::printf(
+        "big list: %d of %d shown, %.0f ms after the last datagram (goal < 1000), longest event-loop "
+        "stall %.0f ms (goal <= 100), %.1f MiB added\n",
+        big.shown, devices, big.after_last_ms, big.longest_stall_ms, big.added_mib);
+    met = met && big.shown == devices && big.after_last_ms < 1000 && big.longest_stall_ms <= 100;
+  }
   const Flood flooded = flood(200000, 10);
   std::printf(
-      "flood: %.0f datagrams/s for 10 s, %ld valid sent, %ld listed (cap 100000), longest event-loop stall "
+      "flood: %.0f datagrams/s for 10 s, %ld valid sent, %ld listed (cap %zu), longest event-loop stall "
       "%.0f ms, peak memory %.1f MiB\n",
-      flooded.rate, flooded.sent_valid, flooded.listed, flooded.longest_stall_ms, flooded.peak_mib);
-  const bool met = idle < 0.5 && big.shown == 10000 && big.after_last_ms < 1000 &&
-                   big.longest_stall_ms <= 100 && big.added_mib < 20;
-  std::printf(
-      "window summary: idle %.3f %%, 10000 lines in %.0f ms after last, stall %.0f ms, +%.1f MiB: %s\n", idle,
-      big.after_last_ms, big.longest_stall_ms, big.added_mib, met ? "goals met" : "goals NOT met");
+      flooded.rate, flooded.sent_valid, flooded.listed, DeviceList::kDefaultCapacity,
+      flooded.longest_stall_ms, flooded.peak_mib);
+  std::printf("window summary: idle %.3f %%, big lists and stalls: %s\n", idle,
+              met ? "goals met" : "goals NOT met");
   return 0;
 }
