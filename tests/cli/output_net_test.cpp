@@ -1,6 +1,7 @@
 // What a discovery prints for real devices: the window's lines or JSON objects, each device once, and
 // nothing but data on standard output.
 #include <algorithm>
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "discover_bed.h"
@@ -59,6 +60,17 @@ TEST_F(Output, TextLinesAsTheWindowShowsThemAndLogLinesOnlyOnStandardError) {
     EXPECT_NE(run.err.find(" bytes from " + line + ": \\x01{"), std::string::npos) << line << "\n" << run.err;
   }
   EXPECT_NE(run.err.find("Binding to [0.0.0.0]:5556"), std::string::npos) << "-v shows the socket steps";
+  // The buffer the system granted (doubled, at least its default), and the losses at the end, as counts.
+  int granted = 0;
+  const std::size_t at = run.err.find("Receive buffer: ");
+  ASSERT_NE(at, std::string::npos) << run.err;
+  EXPECT_EQ(std::sscanf(run.err.c_str() + at, "Receive buffer: %d bytes", &granted), 1);
+  EXPECT_GE(granted, 212992);
+  EXPECT_NE(
+      run.err.find("replies lost: 0 longer than 2048 bytes, 0 while decoding lagged behind, 0 dropped by "
+                   "the system with the receive queue full\n"),
+      std::string::npos)
+      << run.err;
 }
 
 TEST_F(Output, JsonObjectPerDeviceWithBootStateTrueFalseOrNull) {

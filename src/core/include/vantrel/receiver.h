@@ -49,9 +49,11 @@ struct ReceiveCounts {
 };
 
 // The receive path of one socket. Receiving and decoding never interleave while datagrams are queued:
-// every queued datagram is first moved, raw, into a ring; only when the socket has nothing more to give
-// are a few decoded, and then the socket is asked again. So a burst is taken from the system's small
-// queue as fast as a plain receive loop takes it, and the order of arrival is kept.
+// every queued datagram is first moved, raw, into a ring, and while a burst goes on the socket is asked
+// again rather than anything being decoded. Decoding starts once the socket stays empty for a moment (or
+// the ring has held datagrams for a second, or is half full), a few at a time between two looks at the
+// socket. So a burst is taken from the system's small queue as fast as a plain receive loop takes it,
+// and the order of arrival is kept.
 //
 // One thread: the one that calls run() owns the receiver, its ring and its counts.
 class ReplyReceiver {
