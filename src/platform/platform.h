@@ -142,6 +142,17 @@ void heap_free(void* block);
 
 void sleep_ms(unsigned milliseconds);
 
+// A UDP socket of another process bound to a port this process uses. The system hands each unicast
+// datagram for the port to one of the sockets bound there, so such a socket may take replies meant for us.
+struct PortUser {
+  unsigned long process = 0;  // 0 when the system does not say
+  std::string program;        // its name; empty when the system does not say
+};
+
+// Every UDP socket (IPv4 or IPv6) bound to `port` in this network namespace that belongs to another
+// process, one entry per socket. False when the system cannot list its sockets; `out` then is empty.
+bool other_udp_port_users(unsigned short port, std::vector<PortUser>& out);
+
 // One entry per interface that can take part in discovery: up, not loopback, multicast-capable; in the
 // system's interface order. `ipv4` is the text of its first IPv4 address, or "0.0.0.0" when it has none.
 struct Adapter {

@@ -1,4 +1,5 @@
 // POSIX (Linux) implementation of the platform layer.
+#include <dirent.h>
 #include <fcntl.h>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -13,6 +14,7 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "platform.h"
 
@@ -225,6 +227,81 @@ int largest_receive_buffer() {
   if (std::fscanf(file, "%ld", &value) != 1 || value < 0) value = 0;
   std::fclose(file);
   return static_cast<int>(std::min<long>(value, std::numeric_limits<int>::max()));
+}
+
+namespace {
+
+// The socket inodes bound to `port` in one of /proc/net/udp and /proc/net/udp6.
+void add_bound_inodes(const char* table, unsigned short port, std::set<unsigned long>& inodes) {
+  std::FILE* file = std::fopen(table, "r");
+  if (file == nullptr) return;
+  char line[512];
+  std::fgets(line, sizeof line, file);  // the column names
+  while (std::fgets(line, sizeof line, file) != nullptr) {
+    // "  sl  local_address rem_address   st tx_queue:rx_queue tr:tm->when retrnsmt   uid  timeout inode"
+    char local[64] = {};
+    unsigned long inode = 0;
+    if (std::sscanf(line, "%*s %63s %*s %*s %*s %*s %*s %*s %*s %lu", local, &inode) != 2) continue;
+    const char* colon = std::strrchr(local, ':');
+    if (colon != nullptr && std::strtoul(colon + 1, nullptr, 16) == port && inode != 0) inodes.insert(inode);
+  }
+  std::fclose(file);
+}
+
+// The socket inodes that the process `pid` ("self" for this one) has open.
+std::set<unsigned long> socket_inodes_of(const std::string& pid) {
+  std::set<unsigned long> inodes;
+  const std::string dir = "/proc/" + pid + "/fd";
+  DIR* fds = ::opendir(dir.c_str());
+  if (fds == nullptr) return inodes;
+  while (const dirent* entry = ::readdir(fds)) {
+    char target[64] = {};
+    const std::string link = dir + "/" + entry->d_name;
+    if (::readlink(link.c_str(), target, sizeof target - 1) <= 0) continue;
+    unsigned long inode = 0;
+    if (std::sscanf(target, "socket:[%lu]", &inode) == 1) inodes.insert(inode);
+  }
+  ::closedir(fds);
+  return inodes;
+}
+
+// The name it was started by (the first word of its command line, without the folder): its short name
+// in /proc/<pid>/comm is cut at 15 characters.
+std::string program_of(const std::string& pid) {
+  std::FILE* file = std::fopen(("/proc/" + pid + "/cmdline").c_str(), "r");
+  if (file == nullptr) return {};
+  char first[256] = {};
+  const std::size_t got = std::fread(first, 1, sizeof first - 1, file);
+  std::fclose(file);
+  const std::string path(first, strnlen(first, got));
+  return path.substr(path.find_last_of('/') + 1);
+}
+
+}  // namespace
+
+bool other_udp_port_users(unsigned short port, std::vector<PortUser>& out) {
+  out.clear();
+  if (::access("/proc/net/udp", R_OK) != 0) return false;
+  std::set<unsigned long> bound;
+  add_bound_inodes("/proc/net/udp", port, bound);
+  add_bound_inodes("/proc/net/udp6", port, bound);
+  for (const unsigned long own : socket_inodes_of("self")) bound.erase(own);
+  if (bound.empty()) return true;
+  // The owners, where this user may look into their descriptors; the others stay unnamed.
+  DIR* processes = ::opendir("/proc");
+  while (processes != nullptr && !bound.empty()) {
+    const dirent* entry = ::readdir(processes);
+    if (entry == nullptr) break;
+    const std::string pid = entry->d_name;
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    for (const unsigned long inode : socket_inodes_of(pid)) {
+      if (bound.erase(inode) == 0) continue;
+      out.push_back({std::stoul(pid), program_of(pid)});
+    }
+  }
+  if (processes != nullptr) ::closedir(processes);
+  out.insert(out.end(), bound.size(), PortUser{});
+  return true;
 }
 
 int wait_readable(SOCKET sock, int timeout_ms, SOCKET wake) {

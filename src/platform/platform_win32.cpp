@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "platform.h"
@@ -198,6 +199,69 @@ int receive_datagram_details(SOCKET sock, char* buf, int len, sockaddr* from, in
 
 int largest_receive_buffer() {
   return 0;  // Winsock takes what it is given
+}
+
+namespace {
+
+// The file name of the process's executable, in UTF-8; empty when Windows does not say.
+std::string program_of(DWORD process) {
+  HANDLE handle = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process);
+  if (handle == nullptr) return {};
+  wchar_t path[MAX_PATH] = {};
+  DWORD length = MAX_PATH;
+  const BOOL named = ::QueryFullProcessImageNameW(handle, 0, path, &length);
+  ::CloseHandle(handle);
+  if (!named) return {};
+  const wchar_t* name = path;
+  for (const wchar_t* at = path; *at != L'\0'; ++at) {
+    if (*at == L'\\' || *at == L'/') name = at + 1;
+  }
+  const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, name, -1, nullptr, 0, nullptr, nullptr);
+  if (bytes <= 1) return {};
+  std::string program(static_cast<std::size_t>(bytes - 1), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, name, -1, program.data(), bytes, nullptr, nullptr);
+  return program;
+}
+
+// The owners of the UDP sockets of one address family bound to `port`, other than this process.
+bool add_port_users(ULONG family, unsigned short port, std::vector<PortUser>& out) {
+  const UDP_TABLE_CLASS kind = UDP_TABLE_OWNER_PID;
+  ULONG size = 0;
+  if (::GetExtendedUdpTable(nullptr, &size, FALSE, family, kind, 0) != ERROR_INSUFFICIENT_BUFFER) {
+    return size == 0;
+  }
+  std::vector<unsigned char> block;
+  DWORD status = ERROR_INSUFFICIENT_BUFFER;
+  while (status == ERROR_INSUFFICIENT_BUFFER) {  // sockets may come between the two calls
+    block.resize(size);
+    status = ::GetExtendedUdpTable(block.data(), &size, FALSE, family, kind, 0);
+  }
+  if (status != NO_ERROR) return false;
+  const DWORD self = ::GetCurrentProcessId();
+  const auto add = [&](DWORD local_port, DWORD owner) {
+    if (ntohs(static_cast<u_short>(local_port)) != port || owner == self) return;
+    out.push_back({owner, program_of(owner)});
+  };
+  if (family == AF_INET) {
+    const auto* table = reinterpret_cast<const MIB_UDPTABLE_OWNER_PID*>(block.data());
+    for (DWORD i = 0; i < table->dwNumEntries; ++i)
+      add(table->table[i].dwLocalPort, table->table[i].dwOwningPid);
+  } else {
+    const auto* table = reinterpret_cast<const MIB_UDP6TABLE_OWNER_PID*>(block.data());
+    for (DWORD i = 0; i < table->dwNumEntries; ++i)
+      add(table->table[i].dwLocalPort, table->table[i].dwOwningPid);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool other_udp_port_users(unsigned short port, std::vector<PortUser>& out) {
+  out.clear();
+  const bool listed = add_port_users(AF_INET, port, out);
+  add_port_users(AF_INET6, port, out);  // a system without IPv6 has no such table
+  if (!listed) out.clear();
+  return listed;
 }
 
 int wait_readable(SOCKET sock, int timeout_ms, SOCKET wake) {

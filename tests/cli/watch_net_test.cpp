@@ -2,6 +2,7 @@
 // when they return.
 #include <signal.h>
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <thread>
 
@@ -80,6 +81,34 @@ TEST_F(Watch, TextPrintsAReturningDeviceAgainAndNothingWhileItAnswers) {
   EXPECT_TRUE(tool->wait_for(line + "\n" + line + "\n", 10s)) << tool->out();
   tool->signal(SIGTERM);
   EXPECT_EQ(tool->wait(5s), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Two copies on the port: each may get the other's answers, so each says so on standard error (without
+// -v), naming the other where the system does. The watching copy says it when the second one comes,
+// once, not at every round.
+TEST_F(Watch, ACopyBesideAnotherSaysThePortIsShared) {
+  build(1);
+  const std::unique_ptr<testbed::ChildProcess> watching = start({"--watch", "--interval", "0.2"});
+  ASSERT_TRUE(watching->running());
+  std::this_thread::sleep_for(300ms);  // past its first round: alone on the port
+  const clitest::Outcome second = discover({"--timeout", "0.8"});
+  const std::string warning_prefix =
+      "vantrel-discover: Another program is using UDP port 5556 (vantrel-discover, process ";
+  EXPECT_EQ(second.err.rfind(warning_prefix, 0), 0u) << second.err;
+  EXPECT_NE(second.err.find("); devices' answers may reach it instead of vantrel-discover.\n"),
+            std::string::npos)
+      << second.err;
+
+  std::this_thread::sleep_for(300ms);
+  watching->signal(SIGINT);
+  watching->wait(5s);
+  std::size_t warnings = 0;
+  for (const std::string& line : lines(watching->err())) warnings += line.rfind(warning_prefix, 0) == 0;
+  EXPECT_EQ(warnings, 1u) << watching->err();
 }
 
 }  // namespace

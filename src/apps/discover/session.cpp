@@ -13,6 +13,7 @@
 #include "vantrel/diagnostics.h"
 #include "vantrel/endpoint.h"
 #include "vantrel/interfaces.h"
+#include "vantrel/port_sharing.h"
 #include "vantrel/read_line.h"
 #include "vantrel/receiver.h"
 #include "vantrel/resolve.h"
@@ -45,6 +46,7 @@ class Session {
   bool listen_until(Clock::time_point wake_at);
   void take(SightingBatch&& batch);
   void print_losses() const;
+  void warn_of_port_sharing();
 
   const Options& options_;
   Printer& printer_;
@@ -57,6 +59,7 @@ class Session {
   unsigned round_ = 0;
   bool answered_ = false;
   bool expect_met_ = false;
+  std::string port_warning_;  // the last port-sharing warning said, empty if none
   std::array<char, protocol::kMaxReplySize> buffer_{};
   ReplyReceiver receiver_;  // after buffer_, which it receives into
 };
@@ -104,6 +107,7 @@ void Session::print_losses() const {
 // The first round: join on every interface before the first probe leaves, so that no early reply meets
 // an interface that has not joined yet. False after reporting why discovery cannot go on.
 bool Session::start(const std::vector<std::string>& addresses) {
+  warn_of_port_sharing();
   const bool chosen = !options_.interfaces.empty();
   std::string first_failure;
   for (const std::string& address : addresses) {
@@ -142,6 +146,7 @@ void Session::next_round() {
 
 // Interfaces may have come or gone since the last round.
 void Session::probe_again() {
+  warn_of_port_sharing();
   const std::optional<std::vector<std::string>> addresses = interface_addresses(options_.interfaces);
   if (!addresses) return;
   std::erase_if(joined_, [&](const std::string& joined) {
@@ -151,6 +156,13 @@ void Session::probe_again() {
     if (!joined_.contains(address)) join(address);
   }
   for (const std::string& address : *addresses) send(address);
+}
+
+// Said once for each change of who else holds the port, never once per round.
+void Session::warn_of_port_sharing() {
+  const std::string warning = check_port_sharing("vantrel-discover");
+  if (warning != port_warning_ && !warning.empty()) report(warning);
+  port_warning_ = warning;
 }
 
 // 0, or the error of the failed join. Read right after the core's call: with diagnostics off nothing
