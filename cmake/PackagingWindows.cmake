@@ -25,8 +25,9 @@ endforeach()
 set(_zip_name vantrel-discovery-${PROJECT_VERSION}-windows-x64)
 file(READ ${_win_dir}/README.txt.in _readme)
 string(CONFIGURE "${_readme}" _readme @ONLY)
-string(REPLACE "\n" "\r\n" _readme "${_readme}")
-file(WRITE ${CMAKE_BINARY_DIR}/zip-readme/README.txt "${_readme}")
+# Written only when it changes, so that a new configure does not remake the zip.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/zip-readme/README.txt CONTENT "${_readme}"
+               NEWLINE_STYLE CRLF)
 set(_zip ${_dist}/${_zip_name}.zip)
 add_custom_command(OUTPUT ${_zip}
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/zip-stage
