@@ -37,6 +37,10 @@ function(_vantrel_write_version_header path)
   list(JOIN numbers "," version_numbers)
   list(JOIN numbers "." version_text)
   configure_file("${VANTREL_WINDOWS_RESOURCES_DIR}/vantrel-version.h.in" "${path}" @ONLY)
+  # The manifest's assembly identity carries the same four numbers.
+  cmake_path(GET path PARENT_PATH dir)
+  configure_file("${VANTREL_WINDOWS_RESOURCES_DIR}/vantrel-discovery.manifest.in"
+                 "${dir}/vantrel-discovery.manifest" @ONLY)
 endfunction()
 
 # Adds the icon IDI_ICON1, the version block and the manifest to an executable target.
@@ -56,7 +60,7 @@ function(vantrel_add_windows_resources target)
   endforeach()
   # windres writes no depfile: name the files it reads so that editing one rebuilds.
   set_property(SOURCE "${rc}" TARGET_DIRECTORY ${target} APPEND PROPERTY OBJECT_DEPENDS
-    "${resources_dir}/vantrel-discovery.manifest"
+    "${generated_dir}/vantrel-discovery.manifest"
     "${icons_dir}/vantrel-discovery.ico"
     "${generated_dir}/vantrel-version.h")
   _vantrel_shadow_default_manifest(${target})

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the Windows build (cross-built with mingw-w64) and its tests
-# under Wine, the normal build (whose suite also runs the Windows programs under Wine against Linux
-# peers), then the whole suite again under
+# under Wine, the normal build (whose suite also runs the Windows programs and the Windows installer under
+# Wine against Linux peers), the packages (scripts/package.sh) and the Debian package's checks, then the
+# whole suite again under
 # AddressSanitizer+UndefinedBehaviorSanitizer (with LeakSanitizer) and under ThreadSanitizer, then each
 # fuzzer for a bounded time. Tests that open sockets build network namespaces of their own (they need
 # root) and remove them afterwards; nothing is sent on this machine's own network.
@@ -17,7 +18,7 @@ step() { printf '\n=== %s\n' "$*" >&2; }
 configure_and_build() {  # build-dir, cmake options...
   local dir="$root/$1"
   shift
-  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_BUILD_TESTS=ON "$@" >/dev/null
   cmake --build "$dir"
 }
 
@@ -41,7 +42,7 @@ run_fuzzers() {
 "$root/scripts/netbed.sh" reap || true
 
 step "Windows build (mingw-w64) and its tests under Wine"
-(cd "$root" && cmake --preset windows >/dev/null)
+(cd "$root" && cmake --preset windows -DVANTREL_BUILD_TESTS=ON >/dev/null)
 cmake --build "$root/build-windows"
 run_suite build-windows
 
@@ -49,6 +50,13 @@ step "build and test"
 configure_and_build build -DVANTREL_WINDOWS_BIN_DIR="$root/build-windows/bin"
 run_suite build
 [ "${VANTREL_TEST_QUICK:-0}" = 1 ] && exit 0
+
+# Once per test command: the packages from the two builds above (the Windows installer's own test,
+# upgrade and uninstall under Wine, ran in the suite), then the Debian package checked and installed.
+step "packages: build, lintian, validators, install, run, purge"
+"$root/scripts/package.sh"
+version="$(sed -n 's/^#define VANTREL_VERSION_FULL "\(.*\)"$/\1/p' "$root/build/generated/vantrel/product.h")"
+"$root/tests/packaging/deb_test.sh" "$root/dist/vantrel-discovery_${version}_amd64.deb" "$version"
 
 step "AddressSanitizer + UndefinedBehaviorSanitizer + LeakSanitizer"
 configure_and_build build-asan -DVANTREL_SANITIZE=address

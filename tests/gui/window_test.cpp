@@ -15,6 +15,7 @@
 #include "main_window.h"
 #include "qt_list_control.h"
 #include "refresh.h"
+#include "vantrel/product.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ class Window : public testing::Test {
 };
 
 TEST_F(Window, TitleButtonOnTopCentredListBelowAndEmpty) {
-  EXPECT_EQ(window_->windowTitle(), "Vantrel Discovery Tool 1.003");
+  EXPECT_EQ(window_->windowTitle(), VANTREL_WINDOW_TITLE);
   EXPECT_FALSE(window_->windowIcon().isNull());
   QPushButton* button = window_->refreshButton();
   QListWidget* devices = window_->deviceList();

@@ -47,9 +47,10 @@ NS = {
 COMMON_CONTROLS = ("asm:dependency/asm:dependentAssembly"
                    "/asm:assemblyIdentity[@name='Microsoft.Windows.Common-Controls']")
 EXECUTION_LEVEL = "v3:trustInfo/v3:security/v3:requestedPrivileges/v3:requestedExecutionLevel"
-# (what, element path from <assembly>, attribute or None for the element's text, expected value)
+# (what, element path from <assembly>, attribute or None for the element's text, expected value; None: the
+# program's version)
 MANIFEST_FIELDS = (
-    ("identity version", "asm:assemblyIdentity", "version", "1.0.0.1"),
+    ("identity version", "asm:assemblyIdentity", "version", None),
     ("identity architecture", "asm:assemblyIdentity", "processorArchitecture", "amd64"),
     ("identity name", "asm:assemblyIdentity", "name", "Vantrel Discovery Tool"),
     ("identity type", "asm:assemblyIdentity", "type", "win32"),
@@ -277,7 +278,7 @@ def manifest_value(element, attribute):
     return element.get(attribute) if attribute else (element.text or "").strip()
 
 
-def check_manifest_xml(data):
+def check_manifest_xml(data, version):
     try:
         data.decode("utf-8")
         root = ElementTree.fromstring(data)
@@ -294,6 +295,7 @@ def check_manifest_xml(data):
             missing.add(path)
             continue
         value = manifest_value(element, attribute)
+        expected = version if expected is None else expected
         if value != expected:
             faults.append(f"manifest: {what} is {value!r}, expected {expected!r}")
     ids = [entry.get("Id") for entry in root.findall(SUPPORTED_OS_PATH, NS)]
@@ -302,12 +304,12 @@ def check_manifest_xml(data):
     return faults
 
 
-def check_manifest(leaves):
+def check_manifest(leaves, version):
     manifests = of_type(leaves, RT_MANIFEST)
     if [leaf[1:3] for leaf in manifests] != [(1, LANG_EN_US)]:
         found = [where(leaf) for leaf in manifests]
         return [f"manifest: expected exactly one, id 1, language 0409; found {found or 'none'}"]
-    return check_manifest_xml(manifests[0][3])
+    return check_manifest_xml(manifests[0][3], version)
 
 
 def check_exe(path, version):
@@ -317,7 +319,7 @@ def check_exe(path, version):
         return [f"cannot read {path} as a PE file: {error}"]
     leaves, faults = resource_leaves(pe)
     return (check_headers(pe) + faults + check_icon(leaves) + check_version(leaves, version)
-            + check_manifest(leaves))
+            + check_manifest(leaves, version))
 
 
 def main():

@@ -18,9 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "vantrel/product.h"
+
 namespace {
 
-constexpr wchar_t kTitle[] = L"Vantrel Discovery Tool 1.003";
+constexpr wchar_t kTitle[] = L"" VANTREL_WINDOW_TITLE;
 constexpr int kMargin = 10;         // around the button and the list, in the window's client area
 constexpr int kGap = 10;            // between the button and the list
 constexpr int kSizeSlack = 4;       // pixels the window's size and place may be off (frame rounding)
@@ -319,7 +321,7 @@ HWND find_window(const Tool& tool) {
     window = FindWindowW(nullptr, kTitle);
     return window != nullptr && IsWindowVisible(window);
   });
-  check(found, "no visible window titled \"Vantrel Discovery Tool 1.003\"");
+  check(found, "no visible window titled \"" VANTREL_WINDOW_TITLE "\"");
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
   check(owner == tool.id(), "the window titled so belongs to another process");

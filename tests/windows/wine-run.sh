@@ -23,8 +23,9 @@ program=$(readlink -f "$1")
 shift
 wine_dir=/usr/lib/wine
 [ -x "$wine_dir/wine64" ] || { echo "wine-run.sh: $wine_dir/wine64 not found; install wine64" >&2; exit 2; }
-# WINEDEBUG: quiet unless the caller asks for channels (for instance WINEDEBUG=+win,+class).
-export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
+# WINEDEBUG: quiet unless the caller asks for channels (for instance WINEDEBUG=+win,+class). No Gecko or
+# Mono, and no winemenubuilder: an installer's shortcuts would otherwise land in the home folder's menus.
+export WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 if [ "$here" = 0 ]; then
     exec unshare --net sh -c 'ip link set lo up && exec "$0" --here "$@"' "$0" "$program" "$@"

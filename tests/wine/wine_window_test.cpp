@@ -25,6 +25,7 @@
 #include "child_process.h"
 #include "netbed.h"
 #include "simulator_bed.h"
+#include "vantrel/product.h"
 
 namespace {
 
@@ -168,7 +169,7 @@ class WineWindow : public testbed::SimulatorBed {
     const auto deadline = std::chrono::steady_clock::now() + kWineRunTime;
     while (driver.running() && std::chrono::steady_clock::now() < deadline) {
       if (look_for_icon && !run.icon_seen)
-        run.icon_seen = screen_->window_has_icon("Vantrel Discovery Tool 1.003");
+        run.icon_seen = screen_->window_has_icon(VANTREL_WINDOW_TITLE);
       std::this_thread::sleep_for(100ms);
     }
     if (!look_for_icon)
