@@ -15,6 +15,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <utility>
 
 #include "platform.h"
 
@@ -236,8 +237,9 @@ void add_bound_inodes(const char* table, unsigned short port, std::set<unsigned 
   std::FILE* file = std::fopen(table, "r");
   if (file == nullptr) return;
   char line[512];
-  std::fgets(line, sizeof line, file);  // the column names
+  bool header = true;  // the first line names the columns
   while (std::fgets(line, sizeof line, file) != nullptr) {
+    if (std::exchange(header, false)) continue;
     // "  sl  local_address rem_address   st tx_queue:rx_queue tr:tm->when retrnsmt   uid  timeout inode"
     char local[64] = {};
     unsigned long inode = 0;

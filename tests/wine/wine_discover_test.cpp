@@ -109,5 +109,23 @@ INSTANTIATE_TEST_SUITE_P(Routes, WineSimulator,
                          testing::Values(ReplyRoute{"ToTheSender", "source"}, ReplyRoute{"ToTheGroup", "group"}),
                          [](const testing::TestParamInfo<ReplyRoute>& route) { return route.param.name; });
 
+// IP Helper's socket table under Wine: a Linux copy of the discoverer on the port is another program
+// (Wine knows the owners of its own processes only: the warning is checked, not the name), and the
+// Windows copy's own socket is not.
+TEST_F(WineDiscover, SaysWhenAnotherProgramHoldsThePortAndOnlyThen) {
+  build(1);
+  const Outcome alone = run_exe("tool", "vantrel-discover", {"--timeout", "0.5"});
+  EXPECT_EQ(alone.err.find("Another program"), std::string::npos) << alone.err;
+
+  testbed::ChildProcess linux_copy(bed_->in("tool", {testbed::bin("vantrel-discover"), "--watch"}));
+  ASSERT_TRUE(linux_copy.running());
+  const Outcome beside = run_exe("tool", "vantrel-discover", {"--timeout", "0.5"});
+  EXPECT_NE(beside.err.find("vantrel-discover: Another program is using UDP port 5556"), std::string::npos)
+      << beside.err;
+  EXPECT_NE(beside.err.find("; devices' answers may reach it instead of vantrel-discover."),
+            std::string::npos)
+      << beside.err;
+}
+
 }  // namespace
 }  // namespace winetest
