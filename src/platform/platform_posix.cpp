@@ -156,42 +156,12 @@ int enable_arrival_interface(SOCKET sock) {
   return ::setsockopt(sock, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) == 0 ? 0 : SOCKET_ERROR;
 }
 
-int receive_datagram_on(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen, in_addr* arrived_on) {
-  char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
-  iovec io{buf, static_cast<size_t>(len)};
-  msghdr message{};
-  message.msg_name = from;
-  message.msg_namelen = static_cast<socklen_t>(*fromlen);
-  message.msg_iov = &io;
-  message.msg_iovlen = 1;
-  message.msg_control = control;
-  message.msg_controllen = sizeof control;
-  const ssize_t n = ::recvmsg(sock, &message, MSG_TRUNC);
-  if (n < 0) return SOCKET_ERROR;
-  *fromlen = static_cast<int>(message.msg_namelen);
-  arrived_on->s_addr = htonl(INADDR_ANY);
-  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
-    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-      in_pktinfo info{};
-      std::memcpy(&info, CMSG_DATA(c), sizeof info);
-      *arrived_on = info.ipi_spec_dst;  // our address on the arriving interface
-    }
-  }
-  if (n > len) {
-    errno = EMSGSIZE;
-    return SOCKET_ERROR;
-  }
-  return static_cast<int>(n);
-}
+namespace {
 
-int enable_arrival_details(SOCKET sock) {
-  const int on = 1;
-  if (::setsockopt(sock, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) return SOCKET_ERROR;
-  return ::setsockopt(sock, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on) == 0 ? 0 : SOCKET_ERROR;
-}
-
-int receive_datagram_details(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen,
-                             ArrivalDetails* details) {
+// recvmsg with room for the control messages asked for (IP_PKTINFO, SO_RXQ_OVFL); `visit` sees each.
+// The result as receive_datagram's.
+template <typename Visit>
+int receive_with_control(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen, const Visit& visit) {
   char control[CMSG_SPACE(sizeof(in_pktinfo)) + CMSG_SPACE(sizeof(std::uint32_t))];
   iovec io{buf, static_cast<size_t>(len)};
   msghdr message{};
@@ -204,21 +174,49 @@ int receive_datagram_details(SOCKET sock, char* buf, int len, sockaddr* from, in
   const ssize_t n = ::recvmsg(sock, &message, MSG_TRUNC);
   if (n < 0) return SOCKET_ERROR;
   *fromlen = static_cast<int>(message.msg_namelen);
-  *details = {};
-  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
-    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-      in_pktinfo info{};
-      std::memcpy(&info, CMSG_DATA(c), sizeof info);
-      details->interface_index = static_cast<unsigned>(info.ipi_ifindex);
-    } else if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
-      std::memcpy(&details->dropped_so_far, CMSG_DATA(c), sizeof details->dropped_so_far);
-    }
-  }
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) visit(*c);
   if (n > len) {
     errno = EMSGSIZE;
     return SOCKET_ERROR;
   }
   return static_cast<int>(n);
+}
+
+in_pktinfo packet_info(const cmsghdr& c) {
+  in_pktinfo info{};
+  std::memcpy(&info, CMSG_DATA(&c), sizeof info);
+  return info;
+}
+
+bool is_packet_info(const cmsghdr& c) {
+  return c.cmsg_level == IPPROTO_IP && c.cmsg_type == IP_PKTINFO;
+}
+
+}  // namespace
+
+int receive_datagram_on(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen, in_addr* arrived_on) {
+  arrived_on->s_addr = htonl(INADDR_ANY);
+  return receive_with_control(sock, buf, len, from, fromlen, [arrived_on](const cmsghdr& c) {
+    if (is_packet_info(c)) *arrived_on = packet_info(c).ipi_spec_dst;  // our address on that interface
+  });
+}
+
+int enable_arrival_details(SOCKET sock) {
+  const int on = 1;
+  if (::setsockopt(sock, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) != 0) return SOCKET_ERROR;
+  return ::setsockopt(sock, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on) == 0 ? 0 : SOCKET_ERROR;
+}
+
+int receive_datagram_details(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen,
+                             ArrivalDetails* details) {
+  *details = {};
+  return receive_with_control(sock, buf, len, from, fromlen, [details](const cmsghdr& c) {
+    if (is_packet_info(c)) {
+      details->interface_index = static_cast<unsigned>(packet_info(c).ipi_ifindex);
+    } else if (c.cmsg_level == SOL_SOCKET && c.cmsg_type == SO_RXQ_OVFL) {
+      std::memcpy(&details->dropped_so_far, CMSG_DATA(&c), sizeof details->dropped_so_far);
+    }
+  });
 }
 
 int largest_receive_buffer() {

@@ -133,38 +133,12 @@ int enable_arrival_interface(SOCKET sock) {
   return ::setsockopt(sock, IPPROTO_IP, IP_PKTINFO, reinterpret_cast<const char*>(&on), sizeof on);
 }
 
-int receive_datagram_on(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen, in_addr* arrived_on) {
-  arrived_on->s_addr = htonl(INADDR_ANY);
-  const LPFN_WSARECVMSG recv_msg = recv_msg_function(sock);
-  if (recv_msg == nullptr) return receive_datagram(sock, buf, len, from, fromlen);
+namespace {
 
-  char control[WSA_CMSG_SPACE(sizeof(IN_PKTINFO))] = {};
-  WSABUF data{static_cast<ULONG>(len), buf};
-  WSAMSG message{};
-  message.name = from;
-  message.namelen = *fromlen;
-  message.lpBuffers = &data;
-  message.dwBufferCount = 1;
-  message.Control = {sizeof control, control};
-  DWORD received = 0;
-  if (recv_msg(sock, &message, &received, nullptr, nullptr) != 0) return SOCKET_ERROR;
-  *fromlen = message.namelen;
-  for (WSACMSGHDR* c = WSA_CMSG_FIRSTHDR(&message); c != nullptr; c = WSA_CMSG_NXTHDR(&message, c)) {
-    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-      const auto* info = reinterpret_cast<const IN_PKTINFO*>(WSA_CMSG_DATA(c));
-      *arrived_on = address_of_interface(info->ipi_ifindex);  // our address on the arriving interface
-    }
-  }
-  return static_cast<int>(received);
-}
-
-int enable_arrival_details(SOCKET sock) {
-  return enable_arrival_interface(sock);  // Winsock counts no drops of its own
-}
-
-int receive_datagram_details(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen,
-                             ArrivalDetails* details) {
-  *details = {};
+// WSARecvMsg with room for IP_PKTINFO: the datagram and the index of the interface it arrived on (0 when
+// Windows does not say). The result as receive_datagram's.
+int receive_with_interface(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen, ULONG* index) {
+  *index = 0;
   // Looked up once per socket: the receive path calls this for every datagram of a burst.
   thread_local SOCKET looked_up_for = INVALID_SOCKET;
   thread_local LPFN_WSARECVMSG recv_msg = nullptr;
@@ -191,10 +165,33 @@ int receive_datagram_details(SOCKET sock, char* buf, int len, sockaddr* from, in
   *fromlen = message.namelen;
   for (WSACMSGHDR* c = WSA_CMSG_FIRSTHDR(&message); c != nullptr; c = WSA_CMSG_NXTHDR(&message, c)) {
     if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
-      details->interface_index = reinterpret_cast<const IN_PKTINFO*>(WSA_CMSG_DATA(c))->ipi_ifindex;
+      *index = reinterpret_cast<const IN_PKTINFO*>(WSA_CMSG_DATA(c))->ipi_ifindex;
     }
   }
   return static_cast<int>(received);
+}
+
+}  // namespace
+
+int receive_datagram_on(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen, in_addr* arrived_on) {
+  ULONG index = 0;
+  const int n = receive_with_interface(sock, buf, len, from, fromlen, &index);
+  arrived_on->s_addr = htonl(INADDR_ANY);
+  if (n != SOCKET_ERROR && index != 0) *arrived_on = address_of_interface(index);  // ours on that interface
+  return n;
+}
+
+int enable_arrival_details(SOCKET sock) {
+  return enable_arrival_interface(sock);  // Winsock counts no drops of its own
+}
+
+int receive_datagram_details(SOCKET sock, char* buf, int len, sockaddr* from, int* fromlen,
+                             ArrivalDetails* details) {
+  *details = {};
+  ULONG index = 0;
+  const int n = receive_with_interface(sock, buf, len, from, fromlen, &index);
+  details->interface_index = index;
+  return n;
 }
 
 int largest_receive_buffer() {
