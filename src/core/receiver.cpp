@@ -148,6 +148,17 @@ bool ReplyReceiver::run(const std::atomic<bool>& stop, const SightingSink& sink)
   return true;
 }
 
+void ReplyReceiver::finish(const SightingSink& sink) {
+  SightingBatch batch;
+  while (!ring_.empty()) {
+    decode_some(batch);
+    if (batch.size() < limits_.batch_size && !ring_.empty()) continue;
+    if (!batch.empty()) sink(std::move(batch));
+    batch = SightingBatch();
+  }
+  report_new_drops();
+}
+
 int receive_replies(SOCKET sock, char* buffer, const std::atomic<bool>& stop, const SightingSink& sink,
                     ReceiveLimits limits) {
   ReplyReceiver receiver(sock, buffer, limits);

@@ -81,7 +81,10 @@ int Session::run(const std::vector<std::string>& addresses) {
     }
     if (interrupted() || expect_met_) break;
     const Clock::time_point now = Clock::now();
-    if (deadline && now >= *deadline) break;
+    if (deadline && now >= *deadline) {
+      receiver_.finish([this](SightingBatch&& batch) { take(std::move(batch)); });  // came in time
+      break;
+    }
     if (options_.watch && now >= next_probe) {
       next_round();
       next_probe = now + options_.interval;

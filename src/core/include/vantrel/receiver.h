@@ -65,6 +65,10 @@ class ReplyReceiver {
   // code %d\n" and returns false). Datagrams still in the ring wait for the next run().
   bool run(const std::atomic<bool>& stop, const SightingSink& sink);
 
+  // Decodes and hands over what still waits in the ring, receiving nothing more: for a run that ends at
+  // a deadline, the replies that came before it.
+  void finish(const SightingSink& sink);
+
   const ReceiveCounts& counts() const { return counts_; }
 
  private:
