@@ -117,14 +117,16 @@ void ReplyReceiver::report_new_drops() {
   reported_ = counts_;
 }
 
+// The losses' lines, then the batch (if any) to the sink; the batch starts over empty.
+void ReplyReceiver::hand_over(SightingBatch& batch, const SightingSink& sink) {
+  report_new_drops();
+  if (batch.empty()) return;
+  sink(std::move(batch));
+  batch = SightingBatch();
+}
+
 bool ReplyReceiver::run(const std::atomic<bool>& stop, const SightingSink& sink) {
   SightingBatch batch;
-  const auto hand_over = [&] {
-    report_new_drops();
-    if (batch.empty()) return;
-    sink(std::move(batch));
-    batch = SightingBatch();
-  };
   while (!stop.load(std::memory_order_relaxed)) {
     // Waiting on readiness rather than sleeping between receives: a burst is taken as fast as it comes.
     if (ring_.empty() && platform::wait_readable(sock_, limits_.longest_wait_ms, limits_.wake) == 0) continue;
@@ -132,7 +134,7 @@ bool ReplyReceiver::run(const std::atomic<bool>& stop, const SightingSink& sink)
     const std::uint64_t before = taken_;
     const Drain drained = drain(stop);
     if (drained == Drain::failed) {
-      hand_over();
+      hand_over(batch, sink);
       return false;
     }
     if (was_empty && !ring_.empty()) waiting_since_ = std::chrono::steady_clock::now();
@@ -142,9 +144,9 @@ bool ReplyReceiver::run(const std::atomic<bool>& stop, const SightingSink& sink)
                           std::chrono::steady_clock::now() - waiting_since_ < kLongestDeferral;
     if (bursting && platform::wait_readable(sock_, kBurstGapMs, limits_.wake) != 0) continue;
     decode_some(batch);
-    if (batch.size() >= limits_.batch_size || ring_.empty()) hand_over();
+    if (batch.size() >= limits_.batch_size || ring_.empty()) hand_over(batch, sink);
   }
-  hand_over();
+  hand_over(batch, sink);
   return true;
 }
 
@@ -152,11 +154,9 @@ void ReplyReceiver::finish(const SightingSink& sink) {
   SightingBatch batch;
   while (!ring_.empty()) {
     decode_some(batch);
-    if (batch.size() < limits_.batch_size && !ring_.empty()) continue;
-    if (!batch.empty()) sink(std::move(batch));
-    batch = SightingBatch();
+    if (batch.size() >= limits_.batch_size) hand_over(batch, sink);
   }
-  report_new_drops();
+  hand_over(batch, sink);
 }
 
 int receive_replies(SOCKET sock, char* buffer, const std::atomic<bool>& stop, const SightingSink& sink,

@@ -16,8 +16,8 @@
 #include "child_process.h"
 #include "diag_capture.h"
 #include "main_window.h"
-#include "qt_list_control.h"
 #include "netbed.h"
+#include "qt_list_control.h"
 #include "refresh.h"
 
 namespace {
@@ -62,8 +62,8 @@ class Listener : public testbed::BedTest {
     if (stopped()) return;
     device_ = bed_->add_device("dev", "0");
     ASSERT_EQ(device_.size(), 1u);
-    inside_ = std::make_unique<testbed::InsideNamespace>(bed_->ns("tool"));
-    ASSERT_TRUE(inside_->ok());
+    enter("tool");
+    if (stopped()) return;
     capture_ = std::make_unique<DiagCapture>();
     window_ = std::make_unique<MainWindow>([] { btn_exit_cb(); });
     attach_list_control(window_->deviceList());
@@ -81,7 +81,7 @@ class Listener : public testbed::BedTest {
     window_.reset();
     attach_list_control(nullptr);
     capture_.reset();
-    inside_.reset();
+    leave();
     bed_.reset();
   }
 
@@ -95,7 +95,6 @@ class Listener : public testbed::BedTest {
   }
 
   std::vector<std::string> device_;
-  std::unique_ptr<testbed::InsideNamespace> inside_;
   std::unique_ptr<DiagCapture> capture_;
   std::unique_ptr<MainWindow> window_;
   std::thread listener_;

@@ -34,15 +34,13 @@ class Endpoint : public testbed::BedTest {
     if (stopped()) return;
     build(1);
     if (stopped()) return;
-    inside_ = std::make_unique<testbed::InsideNamespace>(bed_->ns("tool"));
-    ASSERT_TRUE(inside_->ok());
+    enter("tool");
+    if (stopped()) return;
   }
   void TearDown() override {
-    inside_.reset();
+    leave();
     bed_.reset();
   }
-
-  std::unique_ptr<testbed::InsideNamespace> inside_;
 };
 
 TEST_F(Endpoint, OpensWithSixLinesInOrderAndTheOptionsSet) {

@@ -136,8 +136,8 @@ class InterfaceWalk : public testbed::BedTest {
     const std::vector<std::string> peer = bed_->add_device("peer", "0,1");
     ASSERT_EQ(peer.size(), 2u);
     receiver_ = std::make_unique<PeerReceiver>(bed_->ns("peer"), peer);
-    inside_ = std::make_unique<testbed::InsideNamespace>(bed_->ns("tool"));
-    ASSERT_TRUE(inside_->ok());
+    enter("tool");
+    if (stopped()) return;
     open_endpoint();
   }
 
@@ -145,14 +145,13 @@ class InterfaceWalk : public testbed::BedTest {
     if (group_ != nullptr) freeaddrinfo(group_);
     platform::close_socket(sock_);
     receiver_.reset();
-    inside_.reset();
+    leave();
     bed_.reset();
   }
 
   SOCKET sock_ = INVALID_SOCKET;
   addrinfo* group_ = nullptr;
   std::unique_ptr<PeerReceiver> receiver_;
-  std::unique_ptr<testbed::InsideNamespace> inside_;
 };
 
 TEST_F(InterfaceWalk, JoinsAndProbesOnlyAddressedInterfacesThatAreUp) {

@@ -37,8 +37,8 @@ class Receiver : public testbed::BedTest {
     build(1);
     if (stopped()) return;
     ASSERT_EQ(bed_->add_device("dev", "0").size(), 1u);
-    inside_ = std::make_unique<testbed::InsideNamespace>(bed_->ns("tool"));
-    ASSERT_TRUE(inside_->ok());
+    enter("tool");
+    if (stopped()) return;
     capture_ = std::make_unique<DiagCapture>();
     sock_ = initialize_socket(protocol::kService);
     ASSERT_NE(sock_, INVALID_SOCKET);
@@ -46,7 +46,7 @@ class Receiver : public testbed::BedTest {
   void TearDown() override {
     if (sock_ != INVALID_SOCKET) platform::close_socket(sock_);
     capture_.reset();
-    inside_.reset();
+    leave();
     bed_.reset();
   }
 
@@ -86,7 +86,6 @@ class Receiver : public testbed::BedTest {
     return out;
   }
 
-  std::unique_ptr<testbed::InsideNamespace> inside_;
   std::unique_ptr<DiagCapture> capture_;
   SOCKET sock_ = INVALID_SOCKET;
   char buffer_[protocol::kMaxReplySize] = {};

@@ -25,7 +25,15 @@ class BedTest : public testing::Test {
   // For SetUp overrides: true when the test must not go on (skipped, or the bed failed).
   bool stopped() const { return IsSkipped() || HasFatalFailure(); }
 
+  // Moves this thread into the bed's namespace `role` until leave() (a fatal failure when it cannot).
+  void enter(const std::string& role) {
+    inside_ = std::make_unique<InsideNamespace>(bed_->ns(role));
+    ASSERT_TRUE(inside_->ok()) << "cannot enter namespace " << role;
+  }
+  void leave() { inside_.reset(); }
+
   std::unique_ptr<NetBed> bed_;
+  std::unique_ptr<InsideNamespace> inside_;
 };
 
 }  // namespace testbed

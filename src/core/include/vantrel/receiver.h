@@ -76,6 +76,7 @@ class ReplyReceiver {
   Drain drain(const std::atomic<bool>& stop);
   void decode_some(SightingBatch& batch);
   void report_new_drops();
+  void hand_over(SightingBatch& batch, const SightingSink& sink);
 
   SOCKET sock_;
   char* buffer_;
