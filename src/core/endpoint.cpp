@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 #include "vantrel/diagnostics.h"
 #include "vantrel/protocol.h"
@@ -22,15 +23,15 @@ void report_failure(const char* setter, const char* call) {
   platform::set_last_socket_error(error);
 }
 
-// Everything after the socket exists; SOCKET_ERROR on the first failing step (its line printed).
-int configure_and_bind(SOCKET sock, const addrinfo* bind_address) {
-  if (set_reuseaddr(sock, 1) == SOCKET_ERROR) return SOCKET_ERROR;
-  if (set_non_blocking(sock, 1) == SOCKET_ERROR) return SOCKET_ERROR;
+// Everything after the socket exists; the first failing step (its line printed), if any.
+std::optional<SetupStep> configure_and_bind(SOCKET sock, const addrinfo* bind_address) {
+  if (set_reuseaddr(sock, 1) == SOCKET_ERROR) return SetupStep::address_reuse;
+  if (set_non_blocking(sock, 1) == SOCKET_ERROR) return SetupStep::non_blocking;
   if (::bind(sock, bind_address->ai_addr, static_cast<socklen_t>(bind_address->ai_addrlen)) == SOCKET_ERROR) {
     const int error = platform::last_socket_error();
     diag::print(Stream::out, "bind() failed with error code %d\n", error);
     platform::set_last_socket_error(error);
-    return SOCKET_ERROR;
+    return SetupStep::bind;
   }
   {
     diag::LineGuard line;
@@ -38,37 +39,46 @@ int configure_and_bind(SOCKET sock, const addrinfo* bind_address) {
     PrintAddress(bind_address->ai_addr, static_cast<int>(bind_address->ai_addrlen));
     diag::print(Stream::out, "\n");
   }
-  if (set_multicast_ttl(sock, protocol::kMulticastTtl) == SOCKET_ERROR) return SOCKET_ERROR;
-  if (set_multicast_loopback(sock, protocol::kMulticastLoopback) == SOCKET_ERROR) return SOCKET_ERROR;
-  return 0;
+  if (set_multicast_ttl(sock, protocol::kMulticastTtl) == SOCKET_ERROR) return SetupStep::ttl;
+  if (set_multicast_loopback(sock, protocol::kMulticastLoopback) == SOCKET_ERROR) return SetupStep::loopback;
+  return std::nullopt;
+}
+
+// Records the failing step and its error, which stays readable for the caller too.
+SOCKET failed(SetupFailure* failure, SetupStep step, int error) {
+  if (failure != nullptr) *failure = failure_of(step, error);
+  platform::set_last_socket_error(error);
+  return INVALID_SOCKET;
 }
 
 }  // namespace
 
-SOCKET initialize_socket(const char* service) {
-  if (platform::socket_library_start() != 0) {
+SOCKET initialize_socket(const char* service, SetupFailure* failure) {
+  if (const int error = platform::socket_library_start(); error != 0) {
     diag::print(Stream::out, "WSAStartup failed\n");
-    return INVALID_SOCKET;
+    return failed(failure, SetupStep::socket_library, error);
   }
   addrinfo* bind_address = ResolveAddress("0.0.0.0", service, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (bind_address == nullptr) {
-    diag::print(Stream::err, "Unable to convert bind address: Error %d\n", platform::last_socket_error());
-    return INVALID_SOCKET;
+    const int error = platform::last_socket_error();
+    diag::print(Stream::err, "Unable to convert bind address: Error %d\n", error);
+    return failed(failure, SetupStep::bind_address, error);
   }
   SOCKET sock = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (sock == INVALID_SOCKET) {
-    diag::print(Stream::out, "socket() failed with with error code %d\n", platform::last_socket_error());
+    const int error = platform::last_socket_error();
+    diag::print(Stream::out, "socket() failed with with error code %d\n", error);
     freeaddrinfo(bind_address);
-    return INVALID_SOCKET;
+    return failed(failure, SetupStep::socket, error);
   }
   diag::print(Stream::out, "socket handle = 0x%llu\n", static_cast<unsigned long long>(sock));
-  if (configure_and_bind(sock, bind_address) == SOCKET_ERROR) {
-    const int error = platform::last_socket_error();
-    platform::close_socket(sock);            // the caller never sees it, so it must not outlive this call
-    platform::set_last_socket_error(error);  // the caller may still ask why
-    sock = INVALID_SOCKET;
-  }
+  const std::optional<SetupStep> failed_step = configure_and_bind(sock, bind_address);
   freeaddrinfo(bind_address);
+  if (failed_step) {
+    const int error = platform::last_socket_error();
+    platform::close_socket(sock);  // the caller never sees it, so it must not outlive this call
+    return failed(failure, *failed_step, error);
+  }
   return sock;
 }
 

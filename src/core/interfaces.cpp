@@ -19,8 +19,9 @@ const sockaddr_in& ipv4_of(const addrinfo* info) {
 addrinfo* resolve_interface(const char* ifaddr, const char* service) {
   addrinfo* iface = ResolveAddress(ifaddr, service, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (iface == nullptr) {
-    diag::print(Stream::err, "Unable to convert interface address '%s': Error %d\n", ifaddr,
-                platform::last_socket_error());
+    const int error = platform::last_socket_error();
+    diag::print(Stream::err, "Unable to convert interface address '%s': Error %d\n", ifaddr, error);
+    platform::set_last_socket_error(error);
   }
   return iface;
 }
@@ -51,7 +52,9 @@ int join_interface(SOCKET sock, const addrinfo* group, char* ifaddr, const char*
   addrinfo* iface = resolve_interface(ifaddr, service);
   if (iface == nullptr) return -1;
   const int rc = join_multicast_group(sock, group, iface);
+  const int error = platform::last_socket_error();
   freeaddrinfo(iface);
+  platform::set_last_socket_error(error);
   return rc == SOCKET_ERROR ? -1 : 0;
 }
 
@@ -65,11 +68,15 @@ int send_to_interface(SOCKET sock, const addrinfo* group, char* ifaddr, const ch
       rc = -1;
     } else if (::sendto(sock, protocol::kProbe, sizeof protocol::kProbe, 0, group->ai_addr,
                         static_cast<socklen_t>(group->ai_addrlen)) == SOCKET_ERROR) {
-      diag::print(Stream::out, "sendto() failed with error code %d\n", platform::last_socket_error());
+      const int error = platform::last_socket_error();
+      diag::print(Stream::out, "sendto() failed with error code %d\n", error);
+      platform::set_last_socket_error(error);
       rc = -1;
     }
   }
+  const int error = platform::last_socket_error();
   freeaddrinfo(iface);
+  platform::set_last_socket_error(error);
   return rc;
 }
 
@@ -78,8 +85,9 @@ int join_multicast_group(SOCKET sock, const addrinfo* group, const addrinfo* ifa
   request.imr_multiaddr = ipv4_of(group).sin_addr;
   request.imr_interface = ipv4_of(iface).sin_addr;
   if (platform::add_membership(sock, request) == SOCKET_ERROR) {
-    diag::print(Stream::out, "join_multicast_group: setsockopt failed with error code %d\n",
-                platform::last_socket_error());
+    const int error = platform::last_socket_error();
+    diag::print(Stream::out, "join_multicast_group: setsockopt failed with error code %d\n", error);
+    platform::set_last_socket_error(error);  // still the caller's to read
     return SOCKET_ERROR;
   }
   print_address_line("Joined group: ", group);
@@ -90,7 +98,9 @@ int set_send_interface(SOCKET sock, const addrinfo* iface) {
   const in_addr address = ipv4_of(iface).sin_addr;
   if (::setsockopt(sock, IPPROTO_IP, IP_MULTICAST_IF, reinterpret_cast<const char*>(&address),
                    sizeof address) == SOCKET_ERROR) {
-    diag::print(Stream::out, "setsockopt() failed with error code %d\n", platform::last_socket_error());
+    const int error = platform::last_socket_error();
+    diag::print(Stream::out, "setsockopt() failed with error code %d\n", error);
+    platform::set_last_socket_error(error);
     return SOCKET_ERROR;
   }
   print_address_line("Set sending interface to: ", iface);

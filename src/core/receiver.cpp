@@ -114,7 +114,10 @@ void ReplyReceiver::report_new_drops() {
     diag::print(Stream::err, "dropped %llu replies: decoding fell behind the network\n",
                 static_cast<unsigned long long>(counts_.ring_full - reported_.ring_full));
   }
+  const bool grew = counts_.oversized > reported_.oversized || counts_.ring_full > reported_.ring_full ||
+                    counts_.system_dropped > reported_.system_dropped;
   reported_ = counts_;
+  if (grew && watcher_) watcher_(counts_);
 }
 
 // The losses' lines, then the batch (if any) to the sink; the batch starts over empty.

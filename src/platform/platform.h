@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,13 @@ inline constexpr int kErrorMessageTooLong = EMSGSIZE;  // datagram larger than t
 inline constexpr int kErrorBadAddress = EFAULT;        // buffer too small / bad pointer
 #endif
 
+// The firewall as users of the platform know it, for texts that send them to check it.
+#ifdef _WIN32
+inline constexpr char kFirewallName[] = "Windows Defender Firewall";
+#else
+inline constexpr char kFirewallName[] = "the firewall";
+#endif
+
 // What a socket error means to a caller that reacts to it, whatever the platform's code for it.
 enum class ErrorKind {
   would_block,       // nothing queued, or no room in the send queue, on a non-blocking socket
@@ -87,6 +95,12 @@ unsigned long last_system_error();
 // joins are held by helper sockets that close with `sock`; the group's datagrams still reach `sock`.
 // 0 or SOCKET_ERROR, with last_socket_error() set.
 int add_membership(SOCKET sock, const ip_mreq& request);
+
+// Drops a membership that add_membership made, from whichever socket holds it. `interface_index` names
+// the interface where the system lets it (Linux), so that a membership can be dropped after its
+// interface lost the address it was joined with; 0 leaves it to `request.imr_interface`.
+// 0 or SOCKET_ERROR, with last_socket_error() set.
+int drop_membership(SOCKET sock, const ip_mreq& request, unsigned interface_index);
 
 // FIONBIO: 0 or SOCKET_ERROR, with last_socket_error() set.
 int set_non_blocking(SOCKET sock, unsigned long enabled);
@@ -142,6 +156,9 @@ void heap_free(void* block);
 
 void sleep_ms(unsigned milliseconds);
 
+// `when` in the local time zone; safe on any thread.
+std::tm local_time(std::time_t when);
+
 // A UDP socket of another process bound to a port this process uses. The system hands each unicast
 // datagram for the port to one of the sockets bound there, so such a socket may take replies meant for us.
 struct PortUser {
@@ -158,6 +175,8 @@ bool other_udp_port_users(unsigned short port, std::vector<PortUser>& out);
 struct Adapter {
   std::string name;
   std::string ipv4;
+  unsigned index = 0;  // the system's interface index; 0 when unknown
+  std::string label;   // the name users know it by (Windows: the friendly name, not the GUID); UTF-8
 };
 
 // The adapter list. False only when the system cannot give it; `out` then is empty.

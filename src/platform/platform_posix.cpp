@@ -93,6 +93,20 @@ int join_on_helper(SOCKET primary, const ip_mreq& request) {
   return 0;
 }
 
+int leave_on(SOCKET sock, const ip_mreqn& request) {
+  return ::setsockopt(sock, IPPROTO_IP, IP_DROP_MEMBERSHIP, &request, sizeof request);
+}
+
+int leave_on_helpers(SOCKET primary, const ip_mreqn& request) {
+  std::lock_guard lock(helpers_mutex);
+  const auto found = membership_helpers.find(primary);
+  if (found == membership_helpers.end()) return SOCKET_ERROR;
+  for (const SOCKET helper : found->second) {
+    if (leave_on(helper, request) == 0) return 0;
+  }
+  return SOCKET_ERROR;
+}
+
 void close_helpers(SOCKET primary) {
   std::lock_guard lock(helpers_mutex);
   const auto found = membership_helpers.find(primary);
@@ -113,6 +127,18 @@ int add_membership(SOCKET sock, const ip_mreq& request) {
   if (join_on(sock, request) == 0) return 0;
   if (errno != ENOBUFS) return SOCKET_ERROR;
   return join_on_helper(sock, request);
+}
+
+int drop_membership(SOCKET sock, const ip_mreq& request, unsigned interface_index) {
+  ip_mreqn by_index{};
+  by_index.imr_multiaddr = request.imr_multiaddr;
+  by_index.imr_address = request.imr_interface;
+  by_index.imr_ifindex = static_cast<int>(interface_index);  // wins over the address when set
+  if (leave_on(sock, by_index) == 0) return 0;
+  const int error = errno;  // the primary's answer is the one worth reporting
+  if (leave_on_helpers(sock, by_index) == 0) return 0;
+  errno = error;
+  return SOCKET_ERROR;
 }
 
 int last_socket_error() {
@@ -340,6 +366,12 @@ void heap_free(void* block) {
   std::free(block);
 }
 
+std::tm local_time(std::time_t when) {
+  std::tm local{};
+  ::localtime_r(&when, &local);
+  return local;
+}
+
 void sleep_ms(unsigned milliseconds) {
   timespec ts{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
   while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
@@ -385,7 +417,8 @@ bool list_adapters(std::vector<Adapter>& out) {
 
   for (const auto& [index, info] : by_index) {
     if (!usable(info)) continue;
-    out.push_back({info.name, info.first_ipv4.empty() ? std::string("0.0.0.0") : info.first_ipv4});
+    out.push_back(
+        {info.name, info.first_ipv4.empty() ? std::string("0.0.0.0") : info.first_ipv4, index, info.name});
   }
   return true;
 }

@@ -1,12 +1,15 @@
 // Windows (Winsock 2, IP Helper, the process heap) implementation of the platform layer.
+// Winsock 2 first: IP Helper declares its newer adapter table only when Winsock 2 is already in.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
 #include <io.h>
 #include <iphlpapi.h>
 #include <mswsock.h>
 #include <windows.h>
-#include <winsock2.h>
-#include <ws2tcpip.h>
 
 #include <climits>
+#include <map>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -75,6 +78,12 @@ unsigned long last_system_error() {
 
 int add_membership(SOCKET sock, const ip_mreq& request) {
   return ::setsockopt(sock, IPPROTO_IP, IP_ADD_MEMBERSHIP, reinterpret_cast<const char*>(&request),
+                      sizeof request);
+}
+
+int drop_membership(SOCKET sock, const ip_mreq& request, unsigned) {
+  // Winsock names the interface by its address only.
+  return ::setsockopt(sock, IPPROTO_IP, IP_DROP_MEMBERSHIP, reinterpret_cast<const char*>(&request),
                       sizeof request);
 }
 
@@ -311,9 +320,50 @@ void heap_free(void* block) {
   if (block != nullptr) ::HeapFree(::GetProcessHeap(), 0, block);
 }
 
+std::tm local_time(std::time_t when) {
+  std::tm local{};
+  ::localtime_s(&local, &when);
+  return local;
+}
+
 void sleep_ms(unsigned milliseconds) {
   ::Sleep(milliseconds);
 }
+
+namespace {
+
+std::string utf8_of(const wchar_t* text) {
+  if (text == nullptr) return {};
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return {};
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
+  utf8.pop_back();  // the terminator
+  return utf8;
+}
+
+// The friendly name ("Ethernet 2") of every IPv4 adapter by its index: the adapter table of
+// GetAdaptersInfo knows only the GUID. Empty when the system cannot say.
+std::map<DWORD, std::string> friendly_names() {
+  std::map<DWORD, std::string> names;
+  constexpr ULONG kFlags = GAA_FLAG_SKIP_UNICAST | GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST |
+                           GAA_FLAG_SKIP_DNS_SERVER;
+  ULONG size = 16 * 1024;
+  std::vector<unsigned char> block;
+  ULONG result = ERROR_BUFFER_OVERFLOW;
+  for (int tries = 0; result == ERROR_BUFFER_OVERFLOW && tries < 4; ++tries) {
+    block.resize(size);
+    result = ::GetAdaptersAddresses(AF_INET, kFlags, nullptr,
+                                    reinterpret_cast<IP_ADAPTER_ADDRESSES*>(block.data()), &size);
+  }
+  if (result != NO_ERROR) return names;
+  for (auto* a = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(block.data()); a != nullptr; a = a->Next) {
+    names[a->IfIndex] = utf8_of(a->FriendlyName);
+  }
+  return names;
+}
+
+}  // namespace
 
 bool list_adapters(std::vector<Adapter>& out) {
   out.clear();
@@ -332,8 +382,11 @@ bool list_adapters(std::vector<Adapter>& out) {
     ::WSASetLastError(static_cast<int>(result));
     return false;
   }
+  const std::map<DWORD, std::string> names = friendly_names();
   for (const auto* a = reinterpret_cast<const IP_ADAPTER_INFO*>(block.data()); a != nullptr; a = a->Next) {
-    out.push_back({a->AdapterName, a->IpAddressList.IpAddress.String});
+    const auto named = names.find(a->Index);
+    const std::string label = named != names.end() && !named->second.empty() ? named->second : a->Description;
+    out.push_back({a->AdapterName, a->IpAddressList.IpAddress.String, a->Index, label});
   }
   return true;
 }

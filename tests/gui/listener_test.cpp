@@ -71,7 +71,7 @@ class Listener : public testbed::BedTest {
     listener_ = start_listener();
     ASSERT_TRUE(pump_until([] {
       std::lock_guard lock(endpoint_mutex);
-      return s != INVALID_SOCKET && resmulti != nullptr;
+      return endpoint.is_open();
     }));
     pump_for(50);  // the first probes have gone out
   }
@@ -220,8 +220,8 @@ TEST_F(Listener, ClosingTheWindowDuringAStreamStopsTheListenerPromptly) {
   EXPECT_LT(timer.elapsed(), 500);
   {
     std::lock_guard lock(endpoint_mutex);
-    EXPECT_EQ(s, INVALID_SOCKET);
-    EXPECT_EQ(resmulti, nullptr);
+    EXPECT_EQ(endpoint.socket(), INVALID_SOCKET);
+    EXPECT_EQ(endpoint.group(), nullptr);
   }
   window_.reset();
   attach_list_control(nullptr);

@@ -8,11 +8,9 @@
 #include "diag_capture.h"
 #include "netbed.h"
 #include "vantrel/device_list.h"
-#include "vantrel/endpoint.h"
-#include "vantrel/interfaces.h"
+#include "vantrel/discovery_endpoint.h"
 #include "vantrel/protocol.h"
 #include "vantrel/receiver.h"
-#include "vantrel/resolve.h"
 
 namespace simtest {
 namespace {
@@ -38,7 +36,8 @@ void wait_for_lines(Collected& collected, const ProbeRun& run) {
   }
 }
 
-void listen_and_probe(SOCKET sock, addrinfo* group, const ProbeRun& run, Collected& collected) {
+void listen_and_probe(DiscoveryEndpoint& endpoint, const ProbeRun& run, Collected& collected) {
+  const SOCKET sock = endpoint.socket();
   SOCKET wake[2] = {INVALID_SOCKET, INVALID_SOCKET};
   platform::open_wake_pair(wake);
   std::atomic<bool> stop{false};
@@ -56,7 +55,9 @@ void listen_and_probe(SOCKET sock, addrinfo* group, const ProbeRun& run, Collect
         ReceiveLimits{1000, wake[0], 256});
   });
   for (int round = 0; round < run.rounds; ++round) {
-    do_for_each_interface(sock, group, protocol::kService, send_to_interface);
+    std::vector<platform::Adapter> interfaces;
+    addressed_interfaces(interfaces);
+    endpoint.probe(interfaces);
   }
   wait_for_lines(collected, run);
   stop = true;
@@ -73,21 +74,18 @@ ProbeResult probe(const std::string& ns, const ProbeRun& run) {
   testbed::InsideNamespace inside(ns);
   if (!inside.ok()) return result;
   DiagCapture diagnostics;
-  const SOCKET sock = initialize_socket(protocol::kService);
-  addrinfo* group =
-      ResolveAddress(protocol::kGroupAddress, protocol::kService, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  result.opened = sock != INVALID_SOCKET && group != nullptr;
+  DiscoveryEndpoint endpoint;
+  result.opened = !endpoint.open();
   if (result.opened) {
-    // A burst of a few hundred replies must not overflow the default queue.
-    enlarge_receive_buffer(sock, kWantedReceiveBuffer);
-    do_for_each_interface(sock, group, protocol::kService, join_interface);
+    std::vector<platform::Adapter> interfaces;
+    addressed_interfaces(interfaces);
+    endpoint.join(interfaces);
     Collected collected;
-    listen_and_probe(sock, group, run, collected);
+    listen_and_probe(endpoint, run, collected);
     result.lines = collected.list.lines();
     result.replies = collected.replies;
   }
-  if (group != nullptr) freeaddrinfo(group);
-  platform::close_socket(sock);
+  endpoint.close();
   result.diagnostics = diagnostics.out() + diagnostics.err();
   return result;
 }

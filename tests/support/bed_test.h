@@ -27,6 +27,9 @@ class BedTest : public testing::Test {
 
   // Moves this thread into the bed's namespace `role` until leave() (a fatal failure when it cannot).
   void enter(const std::string& role) {
+    // The old guard goes first: going back to where it came from after the new one entered would leave
+    // this thread in the machine's own namespace.
+    inside_.reset();
     inside_ = std::make_unique<InsideNamespace>(bed_->ns(role));
     ASSERT_TRUE(inside_->ok()) << "cannot enter namespace " << role;
   }

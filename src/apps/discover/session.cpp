@@ -4,19 +4,17 @@
 #include <array>
 #include <atomic>
 #include <optional>
-#include <set>
 
 #include "alarm.h"
 #include "interrupt.h"
 #include "roster.h"
 #include "startup.h"
 #include "vantrel/diagnostics.h"
-#include "vantrel/endpoint.h"
-#include "vantrel/interfaces.h"
+#include "vantrel/discovery_endpoint.h"
+#include "vantrel/failure_words.h"
 #include "vantrel/port_sharing.h"
 #include "vantrel/read_line.h"
 #include "vantrel/receiver.h"
-#include "vantrel/resolve.h"
 
 namespace discover {
 namespace {
@@ -26,8 +24,8 @@ namespace {
 // loop in run() then decides what the wake-up means. The Alarm's thread touches nothing but the flag.
 class Session {
  public:
-  Session(const Options& options, Printer& printer, SOCKET sock, const addrinfo* group)
-      : options_(options), printer_(printer), sock_(sock), group_(group), receiver_(sock, buffer_.data()) {
+  Session(const Options& options, Printer& printer, DiscoveryEndpoint& endpoint)
+      : options_(options), printer_(printer), endpoint_(endpoint), receiver_(endpoint.socket(), buffer_.data()) {
     stop_on_interrupt(&wake_);
   }
   // The Alarm's thread, which may be running the handler, is joined only after this, before wake_ goes.
@@ -35,14 +33,12 @@ class Session {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  int run(const std::vector<std::string>& addresses);
+  int run(const std::vector<platform::Adapter>& interfaces);
 
  private:
-  bool start(const std::vector<std::string>& addresses);
+  bool start(const std::vector<platform::Adapter>& interfaces);
   void next_round();
   void probe_again();
-  int join(const std::string& address);
-  int send(const std::string& address);
   bool listen_until(Clock::time_point wake_at);
   void take(SightingBatch&& batch);
   void print_losses() const;
@@ -50,12 +46,10 @@ class Session {
 
   const Options& options_;
   Printer& printer_;
-  SOCKET sock_;
-  const addrinfo* group_;
+  DiscoveryEndpoint& endpoint_;
   std::atomic<bool> wake_{false};
   Alarm alarm_{wake_};
   Roster roster_;
-  std::set<std::string> joined_;
   unsigned round_ = 0;
   bool answered_ = false;
   bool expect_met_ = false;
@@ -64,8 +58,8 @@ class Session {
   ReplyReceiver receiver_;  // after buffer_, which it receives into
 };
 
-int Session::run(const std::vector<std::string>& addresses) {
-  if (!start(addresses)) return kCannotRun;
+int Session::run(const std::vector<platform::Adapter>& interfaces) {
+  if (!start(interfaces)) return kCannotRun;
   const Clock::time_point begin = Clock::now();
   std::optional<Clock::time_point> deadline;
   if (!options_.watch || options_.timeout_given) deadline = begin + options_.timeout;
@@ -109,34 +103,25 @@ void Session::print_losses() const {
 
 // The first round: join on every interface before the first probe leaves, so that no early reply meets
 // an interface that has not joined yet. False after reporting why discovery cannot go on.
-bool Session::start(const std::vector<std::string>& addresses) {
+bool Session::start(const std::vector<platform::Adapter>& interfaces) {
   warn_of_port_sharing();
+  // An interface the user named must work; of the system's own, one is enough.
   const bool chosen = !options_.interfaces.empty();
-  std::string first_failure;
-  for (const std::string& address : addresses) {
-    const int error = join(address);
-    if (error == 0) continue;
-    if (chosen) {
-      report(join_failure(address, error, true));
-      return false;
-    }
-    if (first_failure.empty()) first_failure = join_failure(address, error, false);
-  }
-  if (joined_.empty()) {
-    report(first_failure);
+  const WalkOutcome joins = endpoint_.join(interfaces);
+  if (!joins.failures.empty() && (chosen || joins.succeeded == 0)) {
+    report(failure_words(joins.failures.front()));
     return false;
   }
-  bool sent_any = false;
-  for (const std::string& address : addresses) {
-    const int error = send(address);
-    sent_any = sent_any || error == 0;
-    if (error != 0 && chosen) {
-      report("cannot send the probe through interface " + address + " (" + reason(error) + ")");
-      return false;
-    }
+  const WalkOutcome probes = endpoint_.probe(interfaces);
+  if (!probes.failures.empty() && chosen) {
+    report(failure_words(probes.failures.front()));
+    return false;
   }
-  if (!sent_any) report("cannot send the probe through any interface: check the routes and the firewall");
-  return sent_any;
+  if (probes.succeeded == 0) {
+    report("cannot send the probe through any interface: check the routes and the firewall");
+    return false;
+  }
+  return true;
 }
 
 // Under --watch: closes the round that ended, then probes for the next one.
@@ -150,15 +135,10 @@ void Session::next_round() {
 // Interfaces may have come or gone since the last round.
 void Session::probe_again() {
   warn_of_port_sharing();
-  const std::optional<std::vector<std::string>> addresses = interface_addresses(options_.interfaces);
-  if (!addresses) return;
-  std::erase_if(joined_, [&](const std::string& joined) {
-    return std::find(addresses->begin(), addresses->end(), joined) == addresses->end();
-  });
-  for (const std::string& address : *addresses) {
-    if (!joined_.contains(address)) join(address);
-  }
-  for (const std::string& address : *addresses) send(address);
+  std::vector<platform::Adapter> interfaces;
+  if (interfaces_to_use(options_.interfaces, interfaces)) return;
+  endpoint_.join(interfaces);
+  endpoint_.probe(interfaces);
 }
 
 // Said once for each change of who else holds the port, never once per round.
@@ -166,26 +146,6 @@ void Session::warn_of_port_sharing() {
   const std::string warning = check_port_sharing("vantrel-discover");
   if (warning != port_warning_ && !warning.empty()) report(warning);
   port_warning_ = warning;
-}
-
-// 0, or the error of the failed join. Read right after the core's call: with diagnostics off nothing
-// runs in between.
-int Session::join(const std::string& address) {
-  std::string text = address;  // the core takes a writable buffer
-  if (join_interface(sock_, group_, text.data(), protocol::kService) != 0) {
-    const int error = platform::last_socket_error();
-    // An address that was away and came back may still hold its membership.
-    if (platform::error_kind(error) != platform::ErrorKind::address_in_use) return error;
-  }
-  joined_.insert(address);
-  return 0;
-}
-
-int Session::send(const std::string& address) {
-  std::string text = address;
-  return send_to_interface(sock_, group_, text.data(), protocol::kService) == 0
-             ? 0
-             : platform::last_socket_error();
 }
 
 // False when the receive loop ended on a failed receive rather than on the flag.
@@ -213,51 +173,26 @@ void Session::take(SightingBatch&& batch) {
   if (!log.empty()) diag::print(diag::Stream::err, "%s", log.c_str());
 }
 
-// The socket and the group address, released however the run ends.
-struct Endpoint {
-  SOCKET sock = INVALID_SOCKET;
-  addrinfo* group = nullptr;
-  Endpoint() = default;
-  Endpoint(const Endpoint&) = delete;
-  Endpoint& operator=(const Endpoint&) = delete;
-  ~Endpoint() {
-    if (group != nullptr) freeaddrinfo(group);
-    if (sock != INVALID_SOCKET) {
-      platform::close_socket(sock);
-      platform::socket_library_stop();
-    }
-  }
-};
-
 }  // namespace
 
 int run_discovery(const Options& options, Printer& printer) {
-  const std::optional<std::vector<std::string>> addresses = interface_addresses(options.interfaces);
-  if (!addresses) {
-    report("cannot list the network interfaces (" + reason(platform::last_socket_error()) + ")");
+  std::vector<platform::Adapter> interfaces;
+  if (const std::optional<SetupFailure> failure = interfaces_to_use(options.interfaces, interfaces)) {
+    report(failure_words(*failure));
     return kCannotRun;
   }
-  if (addresses->empty()) {
-    report("no network interface with an IPv4 address is up");
+  if (interfaces.empty()) {
+    report(kNoInterfaceWords);
     return kCannotRun;
   }
-  Endpoint endpoint;
-  endpoint.sock = initialize_socket(protocol::kService);
-  if (endpoint.sock == INVALID_SOCKET) {
-    report(socket_failure(platform::last_socket_error()));
+  DiscoveryEndpoint endpoint;
+  if (const std::optional<SetupFailure> failure = endpoint.open()) {
+    report(failure_words(*failure));
     return kCannotRun;
   }
-  // Room for a burst of thousands of replies while lines are being printed.
-  const int granted = enlarge_receive_buffer(endpoint.sock, kWantedReceiveBuffer);
-  diag::print(diag::Stream::out, "Receive buffer: %d bytes\n", granted);
-  endpoint.group =
-      ResolveAddress(protocol::kGroupAddress, protocol::kService, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  if (endpoint.group == nullptr) {
-    report("cannot resolve the group address " + std::string(protocol::kGroupAddress));
-    return kCannotRun;
-  }
-  Session session(options, printer, endpoint.sock, endpoint.group);
-  return session.run(*addresses);
+  diag::print(diag::Stream::out, "Receive buffer: %d bytes\n", endpoint.receive_buffer());
+  Session session(options, printer, endpoint);
+  return session.run(interfaces);
 }
 
 }  // namespace discover

@@ -6,8 +6,7 @@ DeviceList list;
 ListControl list_control;
 
 std::mutex endpoint_mutex;
-SOCKET s = INVALID_SOCKET;
-addrinfo* resmulti = nullptr;
+DiscoveryEndpoint endpoint;
 
 std::atomic<bool> listener_stop{false};
 SOCKET listener_wake[2] = {INVALID_SOCKET, INVALID_SOCKET};

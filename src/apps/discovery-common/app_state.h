@@ -11,18 +11,19 @@
 #include "list_control.h"
 #include "platform.h"
 #include "vantrel/device_list.h"
+#include "vantrel/discovery_endpoint.h"
 
 // GUI thread only. The listener never touches them: it hands decoded replies to the GUI thread, which
 // checks and appends to both in one go, and Refresh empties both in one go, so they match one for one.
 extern DeviceList list;
 extern ListControl list_control;
 
-// Guarded by endpoint_mutex: written once each by run_thread during set-up (s before resmulti), read by
-// Refresh, released by the shutdown only after the listener has been joined. s starts as "no socket",
-// never 0, which is a valid descriptor (standard input) on POSIX.
+// The discovery socket (`s`), the group address (`resmulti`) and the memberships. Guarded by
+// endpoint_mutex: opened and first walked by run_thread during set-up, walked again by Refresh, closed
+// by the shutdown only after the listener has been joined. The listener's receive loop reads the socket
+// without the lock: nobody opens or closes it while the loop runs.
 extern std::mutex endpoint_mutex;
-extern SOCKET s;
-extern addrinfo* resmulti;
+extern DiscoveryEndpoint endpoint;
 
 // Listener thread posts, GUI thread takes; the mailbox guards itself.
 class ReplyMailbox;

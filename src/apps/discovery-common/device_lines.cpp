@@ -22,28 +22,31 @@ void report_full_once() {
 
 }  // namespace
 
-void show_new_device_lines(const SightingBatch& batch) {
+std::size_t show_new_device_lines(const SightingBatch& batch) {
   // Each new line gets its log line, then its list control item, then its `list` entry. The log lines of
   // one batch go out in one write, ahead of the batch's items, which keeps that order for every line.
   std::vector<const Sighting*> fresh;
   std::unordered_set<std::string_view> in_batch;
   std::string log;
+  std::size_t refused = 0;
   for (const Sighting& sighting : batch) {
     if (list.contains(sighting.line) || !in_batch.insert(sighting.line).second) continue;
     if (list.size() + fresh.size() >= list.capacity()) {
       report_full_once();
-      break;
+      ++refused;
+      continue;
     }
     log += format_read_line(sighting.bytes, sighting.line, sighting.text);
     fresh.push_back(&sighting);
   }
-  if (fresh.empty()) return;
+  if (fresh.empty()) return refused;
   diag::print(diag::Stream::out, "%s", log.c_str());
   std::vector<std::string_view> lines;
   lines.reserve(fresh.size());
   for (const Sighting* sighting : fresh) lines.push_back(sighting->line);
   if (list_control.append) list_control.append(lines);
   for (const Sighting* sighting : fresh) list.add(sighting->line);
+  return refused;
 }
 
 void clear_device_lines() {

@@ -4,7 +4,8 @@
 #include "vantrel/receiver.h"
 
 // For each sighting whose line is not listed yet: the log line, the list control item, the `list` entry.
-void show_new_device_lines(const SightingBatch& batch);
+// The number of new lines refused because the list is full.
+std::size_t show_new_device_lines(const SightingBatch& batch);
 
 // Empties `list` and the list control together.
 void clear_device_lines();

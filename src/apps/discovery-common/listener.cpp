@@ -2,47 +2,36 @@
 
 #include "app_state.h"
 #include "device_lines.h"
+#include "interface_walk.h"
 #include "reply_mailbox.h"
+#include "status_line.h"
 #include "vantrel/diagnostics.h"
-#include "vantrel/endpoint.h"
-#include "vantrel/interfaces.h"
 #include "vantrel/protocol.h"
-#include "vantrel/resolve.h"
 
 namespace {
 
 // With a wake socket, a stop is noticed at once; this long a wait keeps an idle listener almost asleep.
 constexpr int kIdleWaitMs = 1000;
 
-// Set-up up to the first probes. False when the group does not resolve (its line printed).
-bool set_up_endpoint() {
-  const SOCKET sock = initialize_socket(protocol::kService);
-  if (sock != INVALID_SOCKET) enlarge_receive_buffer(sock, kWantedReceiveBuffer);
-  {
-    std::lock_guard lock(endpoint_mutex);
-    s = sock;
-  }
-  addrinfo* group =
-      ResolveAddress(protocol::kGroupAddress, protocol::kService, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  {
-    std::lock_guard lock(endpoint_mutex);
-    resmulti = group;
-  }
-  if (group == nullptr) {
-    diag::print(diag::Stream::err, "Unable to convert multicast address '%s': Error %d\n",
-                protocol::kGroupAddress, platform::last_socket_error());
-    return false;
-  }
-  // Every join is made before the first probe leaves.
-  do_for_each_interface(sock, group, protocol::kService, join_interface);
-  do_for_each_interface(sock, group, protocol::kService, send_to_interface);
-  return true;
+// Set-up up to the first probes, under the endpoint's lock so that a Refresh meanwhile waits for it.
+SetupNews set_up_endpoint() {
+  SetupNews news;
+  std::lock_guard lock(endpoint_mutex);
+  news.failure = endpoint.open();
+  if (news.failure) return news;
+  news.receive_buffer = endpoint.receive_buffer();
+  news.walk = walk_interfaces();
+  return news;
 }
 
 }  // namespace
 
-int run_thread(const SightingSink& deliver) {
-  if (!set_up_endpoint()) return -1;
+int run_thread(const SightingSink& deliver, const std::function<void(SetupNews&&)>& tell,
+               const std::function<void(const ReceiveCounts&)>& watch_losses) {
+  SetupNews news = set_up_endpoint();
+  const bool started = !news.failure;
+  tell(std::move(news));
+  if (!started) return -1;
   auto* buffer = static_cast<char*>(platform::heap_alloc_zeroed(protocol::kMaxReplySize));
   if (buffer == nullptr) {
     diag::print(diag::Stream::err, "HeapAlloc() failed with error code %lu\n", platform::last_system_error());
@@ -53,22 +42,44 @@ int run_thread(const SightingSink& deliver) {
     limits.wake = listener_wake[0];
     limits.longest_wait_ms = kIdleWaitMs;
   }
-  const int result = receive_replies(s, buffer, listener_stop, deliver, limits);
+  {
+    // The socket is opened before and closed after this loop, by the set-up and the shutdown: it is
+    // read here without the endpoint's lock.
+    ReplyReceiver receiver(endpoint.socket(), buffer, limits);
+    receiver.watch_losses(watch_losses);
+    receiver.run(listener_stop, deliver);
+  }
   platform::heap_free(buffer);
-  return result;
+  return 0;
 }
 
 namespace {
 // Replies shown per pass of the GUI event loop: small enough to keep the window responsive.
 constexpr std::size_t kRepliesPerPass = 500;
+
+// GUI thread: the totals of what the listener and the window could not list.
+Losses losses;
 }  // namespace
 
 bool show_waiting_replies() {
   ReplyMailbox::Slice slice = mailbox.take(kRepliesPerPass);
+  if (slice.setup) status_after_setup(*slice.setup);
+  bool lost = false;
+  if (slice.counts) {
+    losses.received = *slice.counts;
+    lost = true;
+  }
   if (slice.dropped > 0) {
     diag::print(diag::Stream::err, "dropped %zu replies: the window could not keep up\n", slice.dropped);
+    losses.behind += slice.dropped;
+    lost = true;
   }
-  show_new_device_lines(slice.replies);
+  if (const std::size_t refused = show_new_device_lines(slice.replies); refused > 0) {
+    losses.list_full += refused;
+    lost = true;
+  }
+  if (lost) status_losses(losses);
+  status_devices_changed(list.size());
   return slice.more;
 }
 
@@ -80,13 +91,23 @@ bool wake_library_started = false;
 
 std::thread start_listener_thread(std::function<void()> wake_gui_thread) {
   listener_stop = false;
+  losses = {};
+  status_reset();
   wake_library_started = platform::socket_library_start() == 0;
   if (!platform::open_wake_pair(listener_wake)) listener_wake[0] = listener_wake[1] = INVALID_SOCKET;
   return std::thread([wake = std::move(wake_gui_thread)] {
-    run_thread([&wake](SightingBatch&& batch) {
-      // The list and its control belong to the GUI thread: replies travel there through the mailbox.
-      if (mailbox.post(std::move(batch))) wake();
-    });
+    // The list, its control and the status line belong to the GUI thread: everything travels there
+    // through the mailbox.
+    run_thread(
+        [&wake](SightingBatch&& batch) {
+          if (mailbox.post(std::move(batch))) wake();
+        },
+        [&wake](SetupNews&& news) {
+          if (mailbox.post(std::move(news))) wake();
+        },
+        [&wake](const ReceiveCounts& counts) {
+          if (mailbox.post(counts)) wake();
+        });
   });
 }
 
@@ -102,9 +123,5 @@ void stop_listener_and_release(std::thread& listener) {
   wake_library_started = false;
   mailbox.take(ReplyMailbox::kMaxWaiting);  // nobody will show what is still waiting
   std::lock_guard lock(endpoint_mutex);
-  if (resmulti != nullptr) freeaddrinfo(resmulti);
-  resmulti = nullptr;
-  platform::close_socket(s);
-  s = INVALID_SOCKET;
-  platform::socket_library_stop();
+  endpoint.close();  // releases the group, closes the socket, ends the socket library
 }

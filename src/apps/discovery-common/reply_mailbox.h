@@ -7,6 +7,7 @@
 #include <deque>
 #include <mutex>
 
+#include "status_line.h"
 #include "vantrel/receiver.h"
 
 class ReplyMailbox {
@@ -15,19 +16,28 @@ class ReplyMailbox {
   // keep up with the network.
   static constexpr std::size_t kMaxWaiting = 250000;
 
-  // Listener thread. True when the GUI thread must be woken (the mailbox was empty).
+  // Listener thread. Each is true when the GUI thread must be woken (nothing was waiting).
   bool post(SightingBatch&& batch);
+  bool post(SetupNews&& news);             // once, after the set-up
+  bool post(const ReceiveCounts& counts);  // the receive path's totals, whenever they grew
 
   struct Slice {
     SightingBatch replies;
-    std::size_t dropped = 0;  // replies dropped since the last take
-    bool more = false;        // replies still waiting: take again
+    std::size_t dropped = 0;              // replies dropped since the last take
+    std::optional<SetupNews> setup;       // news not taken yet
+    std::optional<ReceiveCounts> counts;  // the latest totals, when they changed since the last take
+    bool more = false;                    // replies still waiting: take again
   };
-  // GUI thread. At most `most` replies, oldest first.
+  // GUI thread. At most `most` replies, oldest first, and any news.
   Slice take(std::size_t most);
 
  private:
+  bool pending() const;
+
   std::mutex mutex_;
-  std::deque<Sighting> waiting_;  // guarded by mutex_
-  std::size_t dropped_ = 0;       // guarded by mutex_
+  // Guarded by mutex_.
+  std::deque<Sighting> waiting_;
+  std::size_t dropped_ = 0;
+  std::optional<SetupNews> setup_;
+  std::optional<ReceiveCounts> counts_;
 };

@@ -7,6 +7,7 @@
 #include "listener.h"
 #include "main_window.h"
 #include "qt_list_control.h"
+#include "qt_status_control.h"
 #include "quit_on_signal.h"
 #include "refresh.h"
 
@@ -18,6 +19,7 @@ int main(int argc, char* argv[]) {
   }
   auto window = std::make_unique<MainWindow>([] { btn_exit_cb(); });
   attach_list_control(window->deviceList());
+  attach_status_control(window.get());
   window->placeOnScreen();
   window->show();
   std::thread listener = start_listener();  // only once the window is on screen
@@ -25,6 +27,7 @@ int main(int argc, char* argv[]) {
   QApplication::exec();
 
   stop_listener_and_release(listener);  // before anything it uses goes away
+  attach_status_control(nullptr);
   window.reset();
   attach_list_control(nullptr);
   return 0;

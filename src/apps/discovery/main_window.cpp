@@ -40,7 +40,11 @@ QString joinRows(const QList<QListWidgetItem*>& items, const QListWidget* list) 
 MainWindow::MainWindow(std::function<void()> on_refresh)
     : on_refresh_(std::move(on_refresh)),
       refresh_(new QPushButton(texts::kRefresh, this)),
-      list_(new QListWidget(this)) {
+      list_(new QListWidget(this)),
+      statusBar_(new QStatusBar(this)),
+      status_(new StatusLabel(statusBar_)),
+      silence_(new QTimer(this)) {
+  silence_->setSingleShot(true);
   setWindowTitle(texts::kWindowTitle);
   setWindowIcon(appIcon());
   buildLayout();
@@ -49,9 +53,17 @@ MainWindow::MainWindow(std::function<void()> on_refresh)
 }
 
 void MainWindow::buildLayout() {
-  auto* box = new QVBoxLayout(this);
-  box->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+  // The status bar spans the window's foot; above it, inside the margins, the button and the list.
+  auto* window = new QVBoxLayout(this);
+  window->setContentsMargins(0, 0, 0, 0);
+  window->setSpacing(0);
+  auto* box = new QVBoxLayout;
+  box->setContentsMargins(kMargin, kMargin, kMargin, kGap);
   box->setSpacing(kGap);
+  window->addLayout(box, 1);
+  statusBar_->setSizeGripEnabled(false);
+  statusBar_->addWidget(status_, 1);
+  window->addWidget(statusBar_);
   // The button keeps its natural size plus the padding on every side, centred; the list takes the rest.
   refresh_->setFixedSize(refresh_->sizeHint() + QSize(2 * kButtonPadding, 2 * kButtonPadding));
   box->addWidget(refresh_, 0, Qt::AlignHCenter);

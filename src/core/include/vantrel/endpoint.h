@@ -3,10 +3,11 @@
 #pragma once
 
 #include "platform.h"
+#include "vantrel/setup_failure.h"
 
 // Opens the socket, printing one line per step. INVALID_SOCKET after a failure, with the socket (if one
-// was made) closed again.
-SOCKET initialize_socket(const char* service);
+// was made) closed again, and the failing step in `failure` when given.
+SOCKET initialize_socket(const char* service, SetupFailure* failure = nullptr);
 
 // Each makes one platform call and prints one line: the value on standard output, or the error on
 // standard error. 0 or SOCKET_ERROR.

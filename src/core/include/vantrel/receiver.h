@@ -71,6 +71,10 @@ class ReplyReceiver {
 
   const ReceiveCounts& counts() const { return counts_; }
 
+  // Called on the receiving thread with the new totals whenever a count grew, before the batch it
+  // came with is handed over.
+  void watch_losses(std::function<void(const ReceiveCounts&)> watcher) { watcher_ = std::move(watcher); }
+
  private:
   enum class Drain { emptied, paused, failed };
   Drain drain(const std::atomic<bool>& stop);
@@ -86,6 +90,7 @@ class ReplyReceiver {
   std::uint64_t taken_ = 0;                              // datagrams received, whatever became of them
   std::chrono::steady_clock::time_point waiting_since_;  // the ring's oldest datagram arrived about then
   ReceiveCounts reported_;                               // what the diagnostic lines have said so far
+  std::function<void(const ReceiveCounts&)> watcher_;
 };
 
 // A ReplyReceiver for one run: receives until `stop` is set (returns 0) or a receive fails (its line

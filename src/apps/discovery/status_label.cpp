@@ -1,0 +1,25 @@
+#include "status_label.h"
+
+#include <QFontMetrics>
+
+StatusLabel::StatusLabel(QWidget* parent) : QLabel(parent) {
+  setTextFormat(Qt::PlainText);  // device and interface names come from outside: never markup
+  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  setAccessibleName(QStringLiteral("Status"));
+}
+
+void StatusLabel::setStatus(const QString& line, const QString& details) {
+  line_ = line;
+  setToolTip(details);
+  setAccessibleDescription(details);
+  fit();
+}
+
+void StatusLabel::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  fit();
+}
+
+void StatusLabel::fit() {
+  setText(fontMetrics().elidedText(line_, Qt::ElideRight, contentsRect().width()));
+}
