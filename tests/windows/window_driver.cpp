@@ -1,8 +1,9 @@
 // Drives vantrel-discovery.exe from outside, the way a person would, through the Win32 API only: finds the
-// window by its title, checks its placement and layout, waits for the devices, copies (keys and menu, and
-// while the clipboard is held), refreshes (button and F5), and closes it.
+// window by its title, checks its placement and layout, waits for the devices and the status line, copies
+// (keys and menu, and while the clipboard is held), refreshes (button and F5), and closes it. With
+// DEVICES 0 it only waits for the status line to say TEXT, then closes the window.
 //
-//   window_driver.exe TOOL.exe DEVICES [--tool-stdout FILE] [--tool-stderr FILE]
+//   window_driver.exe TOOL.exe DEVICES [--tool-stdout FILE] [--tool-stderr FILE] [--status TEXT]
 //
 // Standard output: the listed lines (UTF-8), one per line, in list order. Standard error: each step, then
 // "window_driver: PASS" or "window_driver: FAIL: <why>". Exit code 0 passed, 1 failed, 2 bad arguments.
@@ -89,8 +90,10 @@ bool same_class(const std::wstring& actual, const wchar_t* wanted) {
 struct Controls {
   HWND refresh = nullptr;
   HWND list = nullptr;
+  HWND status = nullptr;
   int buttons = 0;
   int lists = 0;
+  int status_bars = 0;
 };
 
 BOOL CALLBACK note_control(HWND child, LPARAM into) {
@@ -103,6 +106,10 @@ BOOL CALLBACK note_control(HWND child, LPARAM into) {
   if (same_class(name, L"ListBox")) {
     ++controls->lists;
     controls->list = child;
+  }
+  if (same_class(name, L"msctls_statusbar32")) {
+    ++controls->status_bars;
+    controls->status = child;
   }
   return TRUE;
 }
@@ -119,6 +126,16 @@ RECT client_of(HWND window) {
   RECT rect{};
   GetClientRect(window, &rect);
   return rect;
+}
+
+// The status line's text. WM_GETTEXT, unlike a status bar's own messages, is carried across processes.
+std::wstring status_of(HWND status) {
+  const auto length = static_cast<std::size_t>(ask(status, WM_GETTEXTLENGTH));
+  std::wstring text(length + 1, L'\0');
+  const auto got = static_cast<std::size_t>(
+      ask(status, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data())));
+  text.resize(std::min(got, length));
+  return text;
 }
 
 int count_of(HWND list) {
@@ -146,9 +163,10 @@ std::vector<std::wstring> lines_of(HWND list) {
 
 struct Options {
   std::wstring tool;
-  int devices = 0;
+  int devices = 0;  // 0: only the status line is looked at
   std::wstring tool_stdout;
   std::wstring tool_stderr;
+  std::wstring status;  // a text the status line must come to hold
 };
 
 bool parse(int argc, wchar_t** argv, Options& options) {
@@ -156,13 +174,15 @@ bool parse(int argc, wchar_t** argv, Options& options) {
   options.tool = argv[1];
   wchar_t* end = nullptr;
   options.devices = static_cast<int>(std::wcstol(argv[2], &end, 10));
-  if (*end != L'\0' || options.devices < 1) return false;
+  if (*end != L'\0' || options.devices < 0) return false;
   for (int i = 3; i + 1 < argc; i += 2) {
     const std::wstring flag = argv[i];
     if (flag == L"--tool-stdout") {
       options.tool_stdout = argv[i + 1];
     } else if (flag == L"--tool-stderr") {
       options.tool_stderr = argv[i + 1];
+    } else if (flag == L"--status") {
+      options.status = argv[i + 1];
     } else {
       return false;
     }
@@ -335,9 +355,9 @@ Controls find_controls(HWND window) {
   Controls controls;
   EnumChildWindows(window, note_control, reinterpret_cast<LPARAM>(&controls));
   check(controls.refresh != nullptr, "no button labelled \"Refresh\"");
-  check(controls.buttons == 1 && controls.lists == 1, "want one button and one list box, found " +
-                                                          std::to_string(controls.buttons) + " and " +
-                                                          std::to_string(controls.lists));
+  check(controls.buttons == 1 && controls.lists == 1 && controls.status_bars == 1,
+        "want one button, one list box and one status bar, found " + std::to_string(controls.buttons) + ", " +
+            std::to_string(controls.lists) + " and " + std::to_string(controls.status_bars));
   const auto style = static_cast<DWORD>(GetWindowLongW(controls.list, GWL_STYLE));
   // Scroll bar styles come and go as Windows shows and hides the bars; these stay.
   const DWORD wanted = LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL;
@@ -383,23 +403,28 @@ void check_placement(HWND window) {
   step("window " + seen);
 }
 
-// The button centred at the top at its own size; the list below it filling the rest, inside the margins.
+// The button centred at the top at its own size; the status line along the foot; the list between them
+// filling the rest, inside the margins and a gap above the status line.
 void check_layout(HWND window, const Controls& controls) {
   const RECT client = client_of(window);
   const RECT button = rect_in(window, controls.refresh);
   const RECT list = rect_in(window, controls.list);
+  const RECT status = rect_in(window, controls.status);
   const std::string seen = "button " + px(button.left) + "," + px(button.top) + "-" + px(button.right) + "," +
                            px(button.bottom) + ", list " + px(list.left) + "," + px(list.top) + "-" +
-                           px(list.right) + "," + px(list.bottom) + " in " + px(client.right) + "x" +
-                           px(client.bottom);
+                           px(list.right) + "," + px(list.bottom) + ", status " + px(status.left) + "," +
+                           px(status.top) + "-" + px(status.right) + "," + px(status.bottom) + " in " +
+                           px(client.right) + "x" + px(client.bottom);
   check(button.top == kMargin, "the button is not at the top margin: " + seen);
   check(std::labs(button.left + button.right - client.right) <= 1, "the button is not centred: " + seen);
   check(button.bottom - button.top > 2 * kMargin && button.right - button.left > button.bottom - button.top,
         "the button is not its text plus the padding: " + seen);
   check(list.top == button.bottom + kGap, "the list does not start below the button: " + seen);
-  check(
-      list.left == kMargin && client.right - list.right == kMargin && client.bottom - list.bottom == kMargin,
-      "the list does not fill the client area inside the margins: " + seen);
+  check(status.left == 0 && status.right == client.right && status.bottom == client.bottom &&
+            status.bottom - status.top > 0,
+        "the status line does not span the window's foot: " + seen);
+  check(list.left == kMargin && client.right - list.right == kMargin && status.top - list.bottom == kGap,
+        "the list does not fill the client area inside the margins, above the status line: " + seen);
   step("layout " + seen);
 }
 
@@ -599,6 +624,34 @@ void check_refresh(const Tool& tool, HWND list, const std::vector<std::wstring>&
        std::to_string(again.size()) + " lines");
 }
 
+// "No devices yet", "1 device", "5,000 devices": how the status line starts.
+std::wstring count_words(int devices) {
+  if (devices == 0) return L"No devices yet";
+  std::wstring digits = std::to_wstring(devices);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, L",");
+  return digits + (devices == 1 ? L" device" : L" devices");
+}
+
+// The status line comes to start with the count and to hold `wanted`.
+void check_status(const Tool& tool, HWND status, int devices, const std::wstring& wanted) {
+  const std::wstring count = count_words(devices);
+  std::wstring said;
+  const bool shown = wait_until(tool, kFillMs, [&] {
+    said = status_of(status);
+    return said.rfind(count, 0) == 0 && said.find(wanted) != std::wstring::npos;
+  });
+  check(shown, "the status line says \"" + utf8(said) + "\", want it to start with \"" + utf8(count) +
+                   "\" and hold \"" + utf8(wanted) + "\"");
+  step("status line: " + utf8(said));
+}
+
+void close_and_check_exit(const Tool& tool, HWND window) {
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  const DWORD code = tool.wait_for_exit(kExitMs);
+  check(code == 0, "the tool exited with " + std::to_string(code) + " after WM_CLOSE");
+  check(!IsWindow(window), "the window outlived its process");
+}
+
 void print_lines(const std::vector<std::wstring>& lines) {
   for (const std::wstring& line : lines) std::printf("%s\n", utf8(line).c_str());
   std::fflush(stdout);
@@ -611,8 +664,14 @@ void drive(const Options& options) {
   check_icon(window, options.tool);
   check_placement(window);
   check_layout(window, controls);
+  if (options.devices == 0) {
+    check_status(tool, controls.status, 0, options.status);
+    close_and_check_exit(tool, window);
+    return;
+  }
   const std::vector<std::wstring> lines = wait_for_devices(tool, controls.list, options.devices, "start");
   print_lines(lines);
+  check_status(tool, controls.status, options.devices, options.status);
   check_resize(window, controls);
   check_copy(tool, window, controls.list, lines);
   check_context_menu(tool, window, controls.list, lines);
@@ -623,10 +682,7 @@ void drive(const Options& options) {
     SetForegroundWindow(window);
     type_keys({}, VK_F5);
   });
-  PostMessageW(window, WM_CLOSE, 0, 0);
-  const DWORD code = tool.wait_for_exit(kExitMs);
-  check(code == 0, "the tool exited with " + std::to_string(code) + " after WM_CLOSE");
-  check(!IsWindow(window), "the window outlived its process");
+  close_and_check_exit(tool, window);
 }
 
 }  // namespace
@@ -636,7 +692,8 @@ int wmain(int argc, wchar_t** argv) {
   Options options;
   if (!parse(argc, argv, options)) {
     std::fprintf(stderr,
-                 "usage: window_driver.exe TOOL.exe DEVICES [--tool-stdout FILE] [--tool-stderr FILE]\n");
+                 "usage: window_driver.exe TOOL.exe DEVICES [--tool-stdout FILE] [--tool-stderr FILE] "
+                 "[--status TEXT]\n");
     return 2;
   }
   try {

@@ -6,8 +6,10 @@
 // window must say in a message box that it gave up). Needs root, Wine, Xvfb and the Windows build's
 // programs; skips with the reason otherwise.
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -153,23 +155,23 @@ class WineWindow : public testbed::SimulatorBed {
            "; socket file: " + capture("ls -l /tmp/.X11-unix/X" + screen_->display().substr(1) + " 2>&1");
   }
 
-  // The driver against the window under Wine in the tool namespace, expecting `devices` listed.
-  DriverRun drive(std::size_t devices) {
+  // The driver against the window under Wine in the tool namespace, expecting `devices` listed and the
+  // status line to come to hold `status` (ASCII: the driver's arguments pass a C locale).
+  DriverRun drive(std::size_t devices, const std::string& status) {
     const std::string tool_out = dir_ + "/tool.out";
     const std::string tool_err = dir_ + "/tool.err";
     // LC_ALL=C: Wine's ANSI code page follows the Unix locale; a single-byte one, as on a Western
     // Windows, makes a conversion that is not from UTF-8 show in the lines.
-    testbed::ChildProcess driver(
-        bed_->in("tool", {"env", "DISPLAY=" + screen_->display(), "LC_ALL=C", kWineRun, "--here",
-                          kWindowsBin + "/window_driver.exe",
-                          windows_path(kWindowsBin + "/vantrel-discovery.exe"), std::to_string(devices),
-                          "--tool-stdout", windows_path(tool_out), "--tool-stderr", windows_path(tool_err)}));
+    testbed::ChildProcess driver(bed_->in(
+        "tool", {"env", "DISPLAY=" + screen_->display(), "LC_ALL=C", kWineRun, "--here",
+                 kWindowsBin + "/window_driver.exe", windows_path(kWindowsBin + "/vantrel-discovery.exe"),
+                 std::to_string(devices), "--tool-stdout", windows_path(tool_out), "--tool-stderr",
+                 windows_path(tool_err), "--status", status}));
     DriverRun run;
     const bool look_for_icon = have_program("xprop");
     const auto deadline = std::chrono::steady_clock::now() + kWineRunTime;
     while (driver.running() && std::chrono::steady_clock::now() < deadline) {
-      if (look_for_icon && !run.icon_seen)
-        run.icon_seen = screen_->window_has_icon(VANTREL_WINDOW_TITLE);
+      if (look_for_icon && !run.icon_seen) run.icon_seen = screen_->window_has_icon(VANTREL_WINDOW_TITLE);
       std::this_thread::sleep_for(100ms);
     }
     if (!look_for_icon)
@@ -224,7 +226,7 @@ TEST_F(WineWindow, ListsDevicesOfBothSegmentsCopiesRefreshesAndClosesWithZero) {
       {"--model", "Capteur café", "--serial", "日本-7", "--boot-state", "none", "--reply-to", "group"});
   ASSERT_FALSE(HasFailure());
 
-  const DriverRun run = drive(3);
+  const DriverRun run = drive(3, "Probed 2 interfaces at ");
   expect_listed(run, {device_line(press[0], "VX-100", "A1B2C3", "on"),
                       device_line(camera[0], "VX-220 Camera", "CAM-0042", "off"),
                       device_line(sensor[0], "Capteur café", "日本-7", "none")});
@@ -245,7 +247,48 @@ TEST_F(WineWindow, BurstOfFiveThousandIsListedWhole) {
     const std::string number = std::to_string(i);
     wanted.push_back(device_line(burst[0], "VX-100", "B-" + std::string(5 - number.size(), '0') + number));
   }
-  expect_listed(drive(kDevices), wanted);
+  const DriverRun run = drive(kDevices, "Probed 2 interfaces at ");
+  expect_listed(run, wanted);
+  EXPECT_NE(run.err.find("window_driver: status line: 5,000 devices"), std::string::npos) << run.err;
+}
+
+// The status line read through the driver, in the situations it exists for.
+TEST_F(WineWindow, StatusLineSaysWhatIsWrong) {
+  struct Case {
+    const char* what;
+    std::string status;
+  };
+  const Case cases[] = {
+      {"silent network",
+       "No device has answered. Check that the devices are powered and on this network, and that Windows "
+       "Defender Firewall lets UDP port 5556 in."},
+      {"port held without sharing", "Discovery could not start: Cannot bind UDP port 5556 ("},
+      {"another discoverer beside the window",
+       "Another program is using UDP port 5556; devices' answers may reach it instead of this window."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<testbed::ChildProcess> beside;
+    int holder = -1;
+    if (c.what == cases[1].what) {
+      testbed::InsideNamespace inside(bed_->ns("tool"));
+      ASSERT_TRUE(inside.ok());
+      holder = ::socket(AF_INET, SOCK_DGRAM, 0);
+      sockaddr_in any{};
+      any.sin_family = AF_INET;
+      any.sin_port = htons(5556);
+      ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+    }
+    if (c.what == cases[2].what) {
+      beside = std::make_unique<testbed::ChildProcess>(
+          bed_->in("tool", {testbed::bin("vantrel-discover"), "--watch", "--interval", "60", "-v"}));
+      ASSERT_TRUE(beside->wait_for("Set sending interface to", 10s, true)) << beside->err();
+    }
+    const DriverRun run = drive(0, c.status);
+    if (holder >= 0) ::close(holder);
+    EXPECT_EQ(run.exit_code, 0) << "driver:\n" << run.err << "\nwindow's stderr:\n" << run.tool_err;
+    EXPECT_NE(run.err.find("window_driver: status line: No devices yet"), std::string::npos) << run.err;
+  }
 }
 
 // Without an X display Wine cannot make the window: one line saying so, exit code 1, and no listener

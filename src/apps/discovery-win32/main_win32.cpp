@@ -9,6 +9,7 @@
 #include "main_window_win32.h"
 #include "refresh.h"
 #include "win32_list_control.h"
+#include "win32_status_control.h"
 
 namespace {
 
@@ -35,12 +36,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   auto window = std::make_unique<MainWindow>([] { btn_exit_cb(); }, [] { return show_waiting_replies(); });
   if (!window->create(instance)) return 1;
   attach_list_control(window->list());
+  attach_status_control(window.get());
   ShowWindow(window->window(), show_command);
   UpdateWindow(window->window());
   std::thread listener = start_listener(window->window());  // only once the window is on screen
   run_message_loop(*window);
 
   stop_listener_and_release(listener);  // before the window it posts to and the list it fills go away
+  attach_status_control(nullptr);
   attach_list_control(nullptr);
   window.reset();
   return 0;

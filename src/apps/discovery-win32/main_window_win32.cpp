@@ -25,6 +25,7 @@ constexpr WORD kCopyId = 102;
 constexpr WORD kCopyAllId = 103;
 constexpr WORD kSelectAllId = 104;
 constexpr WORD kListId = 105;
+constexpr WORD kStatusId = 106;
 
 // WM_COMMAND's notification code for a menu item or a button click, and for an accelerator.
 constexpr WORD kFromMenuOrClick = 0;
@@ -32,6 +33,9 @@ constexpr WORD kFromAccelerator = 1;
 
 // Brings the next slice of replies while input or painting waits (see replies_waiting).
 constexpr UINT_PTR kRepliesTimer = 1;
+
+// Brings the hint that nobody answered a probe.
+constexpr UINT_PTR kSilenceTimer = 3;
 
 // A copy finding the clipboard held by another program tries again on a timer, never by sleeping on
 // the GUI thread: kClipboardTries attempts in all, over about 200 ms.
@@ -120,7 +124,7 @@ MainWindow::~MainWindow() {
 
 bool MainWindow::create(HINSTANCE instance) {
   // Loads comctl32, so that the manifest's common controls 6 (visual styles) apply to the controls.
-  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES};
+  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
   if (!register_class(instance, &MainWindow::window_proc)) {
     report_failure({"register the window class", GetLastError()});
@@ -162,7 +166,7 @@ LRESULT CALLBACK MainWindow::window_proc(HWND window, UINT message, WPARAM wpara
   if (self == nullptr) return DefWindowProcW(window, message, wparam, lparam);
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    self->window_ = self->refresh_ = self->list_ = nullptr;
+    self->window_ = self->refresh_ = self->list_ = self->status_ = nullptr;
     return DefWindowProcW(window, message, wparam, lparam);
   }
   return self->handle(message, wparam, lparam);
@@ -199,6 +203,11 @@ LRESULT MainWindow::handle(UINT message, WPARAM wparam, LPARAM lparam) {
         try_copy();
         return 0;
       }
+      if (wparam == kSilenceTimer) {
+        KillTimer(window_, kSilenceTimer);
+        if (on_silence_) on_silence_();
+        return 0;
+      }
       break;
     case WM_CLOSE:
     case WM_DESTROY:
@@ -219,8 +228,14 @@ bool MainWindow::create_controls(HINSTANCE instance) {
   list_ = make_control(window_, instance, WS_EX_CLIENTEDGE, L"LISTBOX", L"",
                        WS_VSCROLL | WS_HSCROLL | LBS_NOINTEGRALHEIGHT | LBS_EXTENDEDSEL, kListId);
   if (list_ == nullptr) return failed("create the window's list");
+  // SBARS_TOOLTIPS with SBT_TOOLTIPS text: the tooltip shows the whole text when the line is cut.
+  status_ =
+      CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_TOOLTIPS, 0, 0, 0, 0, window_,
+                      reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kStatusId)), instance, nullptr);
+  if (status_ == nullptr) return failed("create the window's status line");
   SendMessageW(refresh_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
+  SendMessageW(status_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
   const SIZE text = text_extent(refresh_, font_, texts::kRefresh);
   button_ = {text.cx + 2 * kButtonPadding, text.cy + 2 * kButtonPadding};
   // Laid out now, not only on the WM_SIZE that ShowWindow sends once the window is already visible:
@@ -237,12 +252,28 @@ bool MainWindow::failed(const char* step) {
 }
 
 void MainWindow::lay_out(int width, int height) {
-  if (refresh_ == nullptr || list_ == nullptr) return;
-  // The button keeps its size, centred at the top; the list takes the rest, inside the margins.
+  if (refresh_ == nullptr || list_ == nullptr || status_ == nullptr) return;
+  // The status bar places itself along the window's foot; the button keeps its size, centred at the top;
+  // the list takes the rest, inside the margins and a gap above the status line.
+  SendMessageW(status_, WM_SIZE, 0, 0);
+  RECT status{};
+  GetWindowRect(status_, &status);
+  const int status_height = status.bottom - status.top;
   const int list_top = kMargin + button_.cy + kGap;
   MoveWindow(refresh_, (width - button_.cx) / 2, kMargin, button_.cx, button_.cy, TRUE);
   MoveWindow(list_, kMargin, list_top, std::max(0, width - 2 * kMargin),
-             std::max(0, height - list_top - kMargin), TRUE);
+             std::max(0, height - status_height - kGap - list_top), TRUE);
+}
+
+void MainWindow::show_status(const std::wstring& line, const std::wstring& details) {
+  if (status_ == nullptr) return;
+  SendMessageW(status_, SB_SETTEXTW, MAKEWPARAM(0, SBT_TOOLTIPS), reinterpret_cast<LPARAM>(line.c_str()));
+  SendMessageW(status_, SB_SETTIPTEXTW, 0, reinterpret_cast<LPARAM>(details.c_str()));
+}
+
+void MainWindow::start_silence_timer(UINT delay_ms, std::function<void()> on_silence) {
+  on_silence_ = std::move(on_silence);
+  SetTimer(window_, kSilenceTimer, delay_ms, nullptr);
 }
 
 void MainWindow::on_command(WORD id) {

@@ -1,4 +1,5 @@
-// The one window: the Refresh button centred at the top, the list of device lines below it.
+// The one window: the Refresh button centred at the top, the list of device lines below it, the status
+// line (a status bar) at the bottom.
 #pragma once
 
 #include <windows.h>
@@ -37,6 +38,12 @@ class MainWindow {
   HWND window() const { return window_; }
   HWND list() const { return list_; }
 
+  // The status line: `line` shown (cut where it does not fit), `details` its tooltip. GUI thread.
+  void show_status(const std::wstring& line, const std::wstring& details);
+
+  // (Re)starts the single-shot timer that calls `on_silence` after `delay_ms`. GUI thread.
+  void start_silence_timer(UINT delay_ms, std::function<void()> on_silence);
+
  private:
   static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
   LRESULT handle(UINT message, WPARAM wparam, LPARAM lparam);
@@ -57,6 +64,8 @@ class MainWindow {
   HWND window_ = nullptr;
   HWND refresh_ = nullptr;
   HWND list_ = nullptr;
+  HWND status_ = nullptr;
+  std::function<void()> on_silence_;
   HFONT font_ = nullptr;
   bool own_font_ = false;  // made from the system message font, not a stock object
   SIZE button_{};          // the button's size: its text's extent plus the padding

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "app_state.h"
+#include "utf16.h"
 #include "vantrel/diagnostics.h"
 
 namespace {
@@ -14,17 +15,6 @@ int widest_line = 0;
 
 // Room for the item's own inset on both sides, so that the last character is not cut off.
 constexpr int kExtentSlack = 8;
-
-// Device lines are UTF-8; MultiByteToWideChar turns invalid sequences into U+FFFD.
-std::wstring to_utf16(std::string_view line) {
-  if (line.empty()) return {};
-  const int size = static_cast<int>(line.size());
-  const int wide = MultiByteToWideChar(CP_UTF8, 0, line.data(), size, nullptr, 0);
-  std::wstring text(static_cast<std::size_t>(std::max(wide, 0)), L'\0');
-  const int written = MultiByteToWideChar(CP_UTF8, 0, line.data(), size, text.data(), wide);
-  text.resize(static_cast<std::size_t>(std::max(written, 0)));
-  return text;
-}
 
 // Widens the horizontal extent to the widest of `lines`, measured in the list box's own font.
 void widen_extent(HWND list_box, const std::vector<std::wstring>& lines) {
