@@ -62,6 +62,7 @@ void MainWindow::buildLayout() {
   box->setSpacing(kGap);
   window->addLayout(box, 1);
   statusBar_->setSizeGripEnabled(false);
+  status_->setContentsMargins(kMargin / 2, 0, kMargin / 2, 0);  // the text clear of the window's edges
   statusBar_->addWidget(status_, 1);
   window->addWidget(statusBar_);
   // The button keeps its natural size plus the padding on every side, centred; the list takes the rest.
