@@ -35,7 +35,7 @@ std::optional<SetupFailure> addressed_interfaces(std::vector<platform::Adapter>&
   if (!platform::list_adapters(out)) {
     return failure_of(SetupStep::list_interfaces, platform::last_socket_error());
   }
-  std::erase_if(out, [](const platform::Adapter& adapter) { return adapter.ipv4 == "0.0.0.0"; });
+  std::erase_if(out, [](const platform::Adapter& adapter) { return !adapter.has_ipv4(); });
   return std::nullopt;
 }
 

@@ -43,7 +43,7 @@ void do_for_each_interface(SOCKET sock, addrinfo* group, const char* service, In
   std::vector<platform::Adapter> adapters;
   if (!platform::list_adapters(adapters)) return;
   for (platform::Adapter& adapter : adapters) {
-    if (adapter.ipv4 == "0.0.0.0") continue;  // no address: nothing to join or send through
+    if (!adapter.has_ipv4()) continue;  // no address: nothing to join or send through
     action(sock, group, adapter.ipv4.data(), service);
   }
 }

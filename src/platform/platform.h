@@ -177,6 +177,9 @@ struct Adapter {
   std::string ipv4;
   unsigned index = 0;  // the system's interface index; 0 when unknown
   std::string label;   // the name users know it by (Windows: the friendly name, not the GUID); UTF-8
+
+  bool has_ipv4() const { return ipv4 != kNoIpv4; }
+  static constexpr char kNoIpv4[] = "0.0.0.0";
 };
 
 // The adapter list. False only when the system cannot give it; `out` then is empty.

@@ -418,7 +418,7 @@ bool list_adapters(std::vector<Adapter>& out) {
   for (const auto& [index, info] : by_index) {
     if (!usable(info)) continue;
     out.push_back(
-        {info.name, info.first_ipv4.empty() ? std::string("0.0.0.0") : info.first_ipv4, index, info.name});
+        {info.name, info.first_ipv4.empty() ? std::string(Adapter::kNoIpv4) : info.first_ipv4, index, info.name});
   }
   return true;
 }

@@ -56,7 +56,7 @@ bool join_everywhere(DeviceSocket& device, std::string& error) {
   ip_mreq request{};
   ::inet_pton(AF_INET, protocol::kGroupAddress, &request.imr_multiaddr);
   for (const platform::Adapter& adapter : adapters) {
-    if (adapter.ipv4 == "0.0.0.0") continue;
+    if (!adapter.has_ipv4()) continue;
     ::inet_pton(AF_INET, adapter.ipv4.c_str(), &request.imr_interface);
     if (platform::add_membership(device.sock, request) != 0) {
       error = reason(("cannot join 224.0.0.120 on " + adapter.name).c_str());
