@@ -33,7 +33,7 @@ constexpr std::chrono::milliseconds kLongestDeferral{1000};
 }  // namespace
 
 std::optional<Sighting> sighting_from_datagram(const char* data, std::size_t size, const sockaddr* from,
-                                               int fromlen) {
+                                               int fromlen, unsigned interface_index) {
   if (!protocol::is_reply(data, size)) return std::nullopt;
   // Starts empty, so that a sender whose address cannot be formatted gives an empty host, never stale text.
   char host[kHostTextSize] = {};
@@ -46,6 +46,10 @@ std::optional<Sighting> sighting_from_datagram(const char* data, std::size_t siz
   sighting.device = std::move(*device);
   sighting.bytes = static_cast<int>(size);
   sighting.text = datagram_text(data, size);
+  if (from->sa_family == AF_INET) {
+    sighting.address = ntohl(reinterpret_cast<const sockaddr_in*>(from)->sin_addr.s_addr);
+  }
+  sighting.interface_index = interface_index;
   return sighting;
 }
 
@@ -92,7 +96,7 @@ void ReplyReceiver::decode_some(SightingBatch& batch) {
     const DatagramRing::Datagram datagram = ring_.front();
     std::optional<Sighting> sighting = sighting_from_datagram(
         datagram.data, datagram.size, reinterpret_cast<const sockaddr*>(&datagram.from),
-        static_cast<int>(sizeof datagram.from));
+        static_cast<int>(sizeof datagram.from), datagram.interface_index);
     ring_.pop();
     if (sighting) batch.push_back(std::move(*sighting));
   }

@@ -170,6 +170,12 @@ struct PortUser {
 // process, one entry per socket. False when the system cannot list its sockets; `out` then is empty.
 bool other_udp_port_users(unsigned short port, std::vector<PortUser>& out);
 
+// One IPv4 address of an interface with its prefix length: the subnet it reaches directly.
+struct Ipv4Prefix {
+  std::uint32_t address = 0;  // host byte order
+  unsigned length = 0;        // 0-32
+};
+
 // One entry per interface that can take part in discovery: up, not loopback, multicast-capable; in the
 // system's interface order. `ipv4` is the text of its first IPv4 address, or "0.0.0.0" when it has none.
 struct Adapter {
@@ -177,6 +183,7 @@ struct Adapter {
   std::string ipv4;
   unsigned index = 0;  // the system's interface index; 0 when unknown
   std::string label;   // the name users know it by (Windows: the friendly name, not the GUID); UTF-8
+  std::vector<Ipv4Prefix> addresses;  // every IPv4 address, the first one first
 
   bool has_ipv4() const { return ipv4 != kNoIpv4; }
   static constexpr char kNoIpv4[] = "0.0.0.0";

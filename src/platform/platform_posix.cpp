@@ -384,7 +384,14 @@ struct InterfaceInfo {
   std::string name;
   unsigned flags = 0;
   std::string first_ipv4;
+  std::vector<Ipv4Prefix> addresses;
 };
+
+unsigned prefix_length(const sockaddr* netmask) {
+  if (netmask == nullptr || netmask->sa_family != AF_INET) return 32;
+  const std::uint32_t mask = ntohl(reinterpret_cast<const sockaddr_in*>(netmask)->sin_addr.s_addr);
+  return static_cast<unsigned>(__builtin_popcount(mask));
+}
 
 bool usable(const InterfaceInfo& info) {
   // Loopback never reaches a device; an interface that is down or cannot multicast cannot join or send.
@@ -407,9 +414,11 @@ bool list_adapters(std::vector<Adapter>& out) {
     InterfaceInfo& info = by_index[index];
     info.name = entry->ifa_name;
     info.flags = entry->ifa_flags;
-    if (entry->ifa_addr != nullptr && entry->ifa_addr->sa_family == AF_INET && info.first_ipv4.empty()) {
+    if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET) continue;
+    const auto* sin = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+    info.addresses.push_back({ntohl(sin->sin_addr.s_addr), prefix_length(entry->ifa_netmask)});
+    if (info.first_ipv4.empty()) {
       char text[INET_ADDRSTRLEN] = {};
-      const auto* sin = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
       if (::inet_ntop(AF_INET, &sin->sin_addr, text, sizeof text) != nullptr) info.first_ipv4 = text;
     }
   }
@@ -417,8 +426,8 @@ bool list_adapters(std::vector<Adapter>& out) {
 
   for (const auto& [index, info] : by_index) {
     if (!usable(info)) continue;
-    out.push_back(
-        {info.name, info.first_ipv4.empty() ? std::string(Adapter::kNoIpv4) : info.first_ipv4, index, info.name});
+    out.push_back({info.name, info.first_ipv4.empty() ? std::string(Adapter::kNoIpv4) : info.first_ipv4, index,
+                   info.name, info.addresses});
   }
   return true;
 }

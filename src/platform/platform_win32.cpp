@@ -363,6 +363,19 @@ std::map<DWORD, std::string> friendly_names() {
   return names;
 }
 
+// Every address of the adapter with its mask's length; "0.0.0.0" entries (no address) left out.
+std::vector<Ipv4Prefix> ipv4_prefixes(const IP_ADAPTER_INFO& adapter) {
+  std::vector<Ipv4Prefix> prefixes;
+  for (const IP_ADDR_STRING* entry = &adapter.IpAddressList; entry != nullptr; entry = entry->Next) {
+    in_addr address{};
+    in_addr mask{};
+    if (::inet_pton(AF_INET, entry->IpAddress.String, &address) != 1 || address.s_addr == 0) continue;
+    if (::inet_pton(AF_INET, entry->IpMask.String, &mask) != 1) mask.s_addr = 0xFFFFFFFFu;
+    prefixes.push_back({ntohl(address.s_addr), static_cast<unsigned>(__builtin_popcount(mask.s_addr))});
+  }
+  return prefixes;
+}
+
 }  // namespace
 
 bool list_adapters(std::vector<Adapter>& out) {
@@ -386,7 +399,7 @@ bool list_adapters(std::vector<Adapter>& out) {
   for (const auto* a = reinterpret_cast<const IP_ADAPTER_INFO*>(block.data()); a != nullptr; a = a->Next) {
     const auto named = names.find(a->Index);
     const std::string label = named != names.end() && !named->second.empty() ? named->second : a->Description;
-    out.push_back({a->AdapterName, a->IpAddressList.IpAddress.String, a->Index, label});
+    out.push_back({a->AdapterName, a->IpAddressList.IpAddress.String, a->Index, label, ipv4_prefixes(*a)});
   }
   return true;
 }

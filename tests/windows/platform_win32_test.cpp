@@ -77,7 +77,7 @@ TEST(WakePair, AByteWakesTheWaiterAndNothingElseDoes) {
 
 TEST(Adapters, OnlyLoopbackMeansAnEmptyListNotAFailure) {
   // The tests run in a namespace where only the loopback interface is up; the adapter table leaves it out.
-  std::vector<platform::Adapter> adapters{{"stale", "1.2.3.4", 7, "Stale"}};
+  std::vector<platform::Adapter> adapters{{"stale", "1.2.3.4", 7, "Stale", {}}};
   EXPECT_TRUE(platform::list_adapters(adapters));
   EXPECT_TRUE(adapters.empty());
 }

@@ -11,7 +11,7 @@ std::optional<SetupFailure> interfaces_to_use(const std::vector<std::string>& ch
   if (chosen.empty()) return addressed_interfaces(out);
   out.clear();
   // Index 0: named by its address, which is all the user gave.
-  for (const std::string& address : chosen) out.push_back({address, address, 0, address});
+  for (const std::string& address : chosen) out.push_back({address, address, 0, address, {}});
   return std::nullopt;
 }
 

@@ -20,6 +20,8 @@ struct Sighting {
   std::string line;  // the device line, the device's identity
   int bytes = 0;     // size of the whole datagram, marker included
   std::string text;  // the datagram up to its first zero byte, for the log line
+  std::uint32_t address = 0;     // the sender's IPv4 address, host byte order; 0 when not IPv4
+  unsigned interface_index = 0;  // the local interface it arrived on; 0 when the system did not say
 };
 
 using SightingBatch = std::vector<Sighting>;
@@ -30,7 +32,7 @@ using SightingSink = std::function<void(SightingBatch&&)>;
 // One received datagram to a sighting: none when it is not a reply or gives no device line. The sender
 // address is formatted first; when that fails the host is empty.
 std::optional<Sighting> sighting_from_datagram(const char* data, std::size_t size, const sockaddr* from,
-                                               int fromlen);
+                                               int fromlen, unsigned interface_index = 0);
 
 struct ReceiveLimits {
   // How soon `stop` is noticed when nothing arrives. With a wake socket, a stop is noticed at once and
