@@ -20,6 +20,7 @@ test_packages=(
   xvfb x11-apps x11-utils imagemagick # headless window, screenshots, window properties
   clang libclang-rt-14-dev            # fuzzers (libFuzzer)
   procps psmisc                       # process helpers used by the scripts
+  python3 jq                          # saved CSV and JSON read back in the tests
   dpkg-dev wixl                       # the packages: dpkg-shlibdeps for the .deb, the Windows installer
   lintian desktop-file-utils appstream man-db # the packages' checks
 )

@@ -64,7 +64,7 @@ std::string csv_row(const DeviceRecord& record) {
          csv_cell(interface_text(record)) + "," + joined_codes(record.problems) + "\r\n";
 }
 
-std::string json_object(const DeviceRecord& record) {
+std::string json_object(const DeviceRecord& record, bool gone) {
   // ordered_json keeps the members in vantrel-discover's order, not sorted.
   nlohmann::ordered_json object;
   object["address"] = record.host;
@@ -78,6 +78,7 @@ std::string json_object(const DeviceRecord& record) {
     object["interface"] = {{"name", record.interface_label}, {"address", record.interface_address}};
   }
   object["problems"] = problem_codes(record.problems);
+  if (gone) object["gone"] = true;
   return object.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 

@@ -25,6 +25,11 @@ DeviceTable::AddResult DeviceTable::add(DeviceRecord record, unsigned interface_
   return AddResult::added;
 }
 
+const DeviceRecord* DeviceTable::find(std::string_view line) const {
+  const auto found = by_line_.find(line);
+  return found == by_line_.end() ? nullptr : &rows_[found->second];
+}
+
 void DeviceTable::flag(std::size_t row, std::uint8_t problems) {
   DeviceRecord& record = rows_[row];
   if (record.problems == 0 && problems != 0) ++flagged_;

@@ -80,8 +80,12 @@ TEST_F(Output, JsonObjectPerDeviceWithBootStateTrueFalseOrNull) {
   for (std::size_t i = 0; i < addresses.size(); ++i) {
     const SimDevice& d = kDevices[i];
     const nlohmann::json boot = d.boot == "none" ? nlohmann::json(nullptr) : nlohmann::json(d.boot == "on");
-    expected.push_back(
-        {{"address", addresses[i]}, {"model", d.model}, {"serial_number", d.serial}, {"boot_state", boot}});
+    expected.push_back({{"address", addresses[i]},
+                        {"model", d.model},
+                        {"serial_number", d.serial},
+                        {"boot_state", boot},
+                        {"interface", {{"name", "eth0"}, {"address", "10.77.0.1"}}},
+                        {"problems", nlohmann::json::array()}});
   }
 
   const clitest::Outcome run = discover({"--json", "--timeout", "1.5", "-v"});

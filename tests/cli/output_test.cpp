@@ -1,18 +1,29 @@
-// What reaches standard output for a device: the line as the window shows it, or one JSON object.
+// What reaches standard output for a device: the line as the window shows it, one JSON object, or one
+// CSV record.
 #include "output.h"
 
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
 
+#include "vantrel/device_export.h"
+
 namespace {
 
-using discover::json_record;
 using discover::text_record;
 using namespace std::string_literals;
 
 protocol::DeviceInfo device(std::string model, std::string serial, std::optional<bool> boot) {
   return {std::move(model), std::move(serial), boot};
+}
+
+// vantrel-discover's JSON record of a device at `address`, on no known interface and without problems.
+std::string json_record(const std::string& address, const protocol::DeviceInfo& info, bool gone) {
+  DeviceRecord record;
+  record.host = address;
+  record.device = info;
+  record.line = protocol::device_line(address, info);
+  return json_object(record, gone);
 }
 
 TEST(Output, JsonMembersInOrderWithBootState) {
@@ -22,12 +33,18 @@ TEST(Output, JsonMembersInOrderWithBootState) {
     std::string json;
   };
   const Case cases[] = {
-      {true, false, R"({"address":"10.77.0.10","model":"VX","serial_number":"S1","boot_state":true})"},
-      {false, false, R"({"address":"10.77.0.10","model":"VX","serial_number":"S1","boot_state":false})"},
+      {true, false,
+       R"({"address":"10.77.0.10","model":"VX","serial_number":"S1","boot_state":true,"interface":null,)"
+       R"("problems":[]})"},
+      {false, false,
+       R"({"address":"10.77.0.10","model":"VX","serial_number":"S1","boot_state":false,"interface":null,)"
+       R"("problems":[]})"},
       {std::nullopt, false,
-       R"({"address":"10.77.0.10","model":"VX","serial_number":"S1","boot_state":null})"},
+       R"({"address":"10.77.0.10","model":"VX","serial_number":"S1","boot_state":null,"interface":null,)"
+       R"("problems":[]})"},
       {true, true,
-       R"({"address":"10.77.0.10","model":"VX","serial_number":"S1","boot_state":true,"gone":true})"},
+       R"({"address":"10.77.0.10","model":"VX","serial_number":"S1","boot_state":true,"interface":null,)"
+       R"("problems":[],"gone":true})"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(json_record("10.77.0.10", device("VX", "S1", c.boot), c.gone), c.json);
@@ -54,24 +71,40 @@ TEST(Output, TextEscapesControlBytesOnlyForATerminal) {
   EXPECT_EQ(text_record(line, true), "10.0.0.1, Model: \\x1B]0;owned\\x07, Serial Number: S");
 }
 
-TEST(Output, PrinterWritesOneFlushedLinePerRecordAndGoneOnlyInJson) {
-  for (const bool json : {false, true}) {
+TEST(Output, PrinterWritesOneLinePerRecordGoneOnlyInJsonAndACsvHeaderOnce) {
+  const protocol::DeviceInfo info = device("VX", "S1", false);
+  struct Case {
+    discover::Format format;
+    int devices;
+    std::string written;
+  };
+  const std::string line = "10.0.0.1, Model: VX, Serial Number: S1, Boot State:  OFF";
+  const Case cases[] = {
+      {discover::Format::text, 1, line + "\n"},
+      {discover::Format::json, 1,
+       json_record("10.0.0.1", info, false) + "\n" + json_record("10.0.0.1", info, true) + "\n"},
+      {discover::Format::csv, 2,
+       "address,model,serial_number,boot_state,interface,problems\r\n10.0.0.1,VX,S1,false,,\r\n"
+       "10.0.0.1,VX,S1,false,,\r\n"},
+      {discover::Format::csv, 0, "address,model,serial_number,boot_state,interface,problems\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.format));
     std::FILE* out = std::tmpfile();
     ASSERT_NE(out, nullptr);
-    discover::Printer printer(out, json, false);
-    const protocol::DeviceInfo info = device("VX", "S1", false);
-    printer.appeared("10.0.0.1", info, "10.0.0.1, Model: VX, Serial Number: S1, Boot State:  OFF");
-    printer.gone("10.0.0.1", info);
+    discover::Printer printer(out, c.format, false);
+    DeviceRecord record;
+    record.host = "10.0.0.1";
+    record.device = info;
+    record.line = line;
+    for (int i = 0; i < c.devices; ++i) printer.appeared(record);
+    printer.gone(record);
+    printer.finish();
     std::rewind(out);
     std::string written(4096, '\0');
     written.resize(std::fread(written.data(), 1, written.size(), out));
     std::fclose(out);
-    if (json) {
-      EXPECT_EQ(written,
-                json_record("10.0.0.1", info, false) + "\n" + json_record("10.0.0.1", info, true) + "\n");
-    } else {
-      EXPECT_EQ(written, "10.0.0.1, Model: VX, Serial Number: S1, Boot State:  OFF\n");
-    }
+    EXPECT_EQ(written, c.written);
   }
 }
 

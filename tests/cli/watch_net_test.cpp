@@ -16,7 +16,12 @@ using namespace std::chrono_literals;
 class Watch : public clitest::DiscoverBed {};
 
 nlohmann::json object(const std::string& address, bool gone) {
-  nlohmann::json o = {{"address", address}, {"model", "VX"}, {"serial_number", "W1"}, {"boot_state", true}};
+  nlohmann::json o = {{"address", address},
+                      {"model", "VX"},
+                      {"serial_number", "W1"},
+                      {"boot_state", true},
+                      {"interface", {{"name", "eth0"}, {"address", "10.77.0.1"}}},
+                      {"problems", nlohmann::json::array()}};
   if (gone) o["gone"] = true;
   return o;
 }

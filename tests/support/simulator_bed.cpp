@@ -31,6 +31,21 @@ std::vector<std::string> SimulatorBed::add_device(const std::string& name, const
   return addresses;
 }
 
+void SimulatorBed::readdress(const std::string& name, const std::string& cidr) {
+  const std::string ip = "ip -n " + bed_->ns(name) + " ";
+  EXPECT_EQ(run_shell(ip + "addr flush dev eth0 && " + ip + "addr add " + cidr + " dev eth0"), 0)
+      << "cannot give " << name << " the address " << cidr;
+}
+
+void SimulatorBed::route_tool_by_default_through(const std::string& interface) {
+  const std::string ns = bed_->ns("tool");
+  EXPECT_EQ(run_shell("ip -n " + ns + " route add default dev " + interface + " && ip netns exec " + ns +
+                      " sh -c 'for f in /proc/sys/net/ipv4/conf/*/rp_filter; do "
+                      "echo 0 > $f; done'"),
+            0)
+      << "cannot route the tool namespace through " << interface;
+}
+
 std::string device_line(const std::string& host, const std::string& model, const std::string& serial,
                         const std::string& boot) {
   std::string line = host + ", Model: " + model + ", Serial Number: " + serial;

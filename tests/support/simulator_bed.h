@@ -25,6 +25,15 @@ class SimulatorBed : public BedTest {
   std::vector<std::string> add_device(const std::string& name, const std::string& segments,
                                       const std::vector<std::string>& args);
 
+  // Gives device namespace `name` the address `cidr` ("192.168.1.50/24") in place of the bed's own, as a
+  // device left at another site's address; before its simulator starts (a test failure if it cannot).
+  void readdress(const std::string& name, const std::string& cidr);
+
+  // The tool namespace's default route leaves by `interface` (so that the route back to a stray device
+  // names another interface than the one it answers on), with reverse-path filtering off, as on a
+  // multi-homed desktop.
+  void route_tool_by_default_through(const std::string& interface);
+
   std::vector<std::unique_ptr<ChildProcess>> sims_;  // ended before the bed goes
 };
 

@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
   // Standard output carries data only: the core's lines go to standard error, and only when asked for.
   std::FILE* diagnostics = options.verbose ? stderr : nullptr;
   diag::set_streams(diagnostics, diagnostics);
-  Printer printer(stdout, options.json, is_terminal(stdout));
+  const Format format = options.json ? Format::json : (options.csv ? Format::csv : Format::text);
+  Printer printer(stdout, format, is_terminal(stdout));
   return run_discovery(options, printer);
 }

@@ -94,6 +94,7 @@ bool set_flag(Options& o, std::string_view arg) {
   if (arg == "-h" || arg == "--help") return o.help = true;
   if (arg == "--version") return o.version = true;
   if (arg == "--json") return o.json = true;
+  if (arg == "--csv") return o.csv = true;
   if (arg == "--watch") return o.watch = true;
   if (arg == "-v" || arg == "--verbose") return o.verbose = true;
   return false;
@@ -120,6 +121,9 @@ ParseResult parse_options(const std::vector<std::string_view>& args) {
     } else {
       result.error = setter->second(result.options, value ? *value : args[++i]);
     }
+  }
+  if (result.error.empty() && result.options.json && result.options.csv) {
+    result.error = "--json and --csv cannot be used together";
   }
   return result;
 }

@@ -13,6 +13,7 @@ struct Options {
   bool help = false;
   bool version = false;
   bool json = false;
+  bool csv = false;
   bool watch = false;
   bool verbose = false;
   std::chrono::milliseconds timeout{2000};

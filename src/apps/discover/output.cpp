@@ -1,8 +1,7 @@
 #include "output.h"
 
-#include <nlohmann/json.hpp>
-
 #include "platform.h"
+#include "vantrel/device_export.h"
 #include "vantrel/read_line.h"
 
 namespace discover {
@@ -11,27 +10,38 @@ std::string text_record(std::string_view line, bool escape) {
   return escape ? escape_control_bytes(line) : std::string(line);
 }
 
-std::string json_record(std::string_view address, const protocol::DeviceInfo& device, bool gone) {
-  // ordered_json keeps the members in the order a reader expects them, not sorted.
-  nlohmann::ordered_json record;
-  record["address"] = address;
-  record["model"] = device.model;
-  record["serial_number"] = device.serial_number;
-  record["boot_state"] = device.boot_state ? nlohmann::ordered_json(*device.boot_state) : nullptr;
-  if (gone) record["gone"] = true;
-  return record.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-}
-
 bool is_terminal(std::FILE* file) {
   return platform::is_terminal(file);
 }
 
-void Printer::appeared(std::string_view address, const protocol::DeviceInfo& device, std::string_view line) {
-  write_line(json_ ? json_record(address, device, false) : text_record(line, escape_));
+void Printer::appeared(const DeviceRecord& device) {
+  switch (format_) {
+    case Format::text:
+      write_line(text_record(device.line, escape_));
+      break;
+    case Format::json:
+      write_line(json_object(device));
+      break;
+    case Format::csv: {
+      finish();
+      std::string record = csv_row(device);
+      record.resize(record.size() - 2);  // write_line ends it
+      // A quoted newline is data to a CSV reader, but a terminal shows it as one.
+      write_line(text_record(record, escape_) + "\r");
+      break;
+    }
+  }
 }
 
-void Printer::gone(std::string_view address, const protocol::DeviceInfo& device) {
-  if (json_) write_line(json_record(address, device, true));
+void Printer::gone(const DeviceRecord& device) {
+  if (format_ == Format::json) write_line(json_object(device, true));
+}
+
+void Printer::finish() {
+  if (format_ != Format::csv || header_written_) return;
+  const std::string header = csv_header();
+  std::fwrite(header.data(), 1, header.size(), out_);
+  header_written_ = true;
 }
 
 void Printer::write_line(const std::string& record) {

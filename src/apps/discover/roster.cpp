@@ -5,7 +5,7 @@ namespace discover {
 bool Roster::answered(const Sighting& sighting, unsigned round) {
   switch (lines_.add(sighting.line)) {
     case DeviceList::AddResult::added:
-      by_line_[sighting.line] = Listed{sighting.host, sighting.device, round};
+      by_line_[sighting.line] = Listed{sighting.line, sighting.host, sighting.device, round};
       return true;
     case DeviceList::AddResult::duplicate:
       by_line_[sighting.line].last_round = round;

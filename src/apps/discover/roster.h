@@ -13,6 +13,7 @@
 namespace discover {
 
 struct Listed {
+  std::string line;
   std::string address;
   protocol::DeviceInfo device;
   unsigned last_round = 0;

@@ -9,6 +9,7 @@
 #include "interrupt.h"
 #include "roster.h"
 #include "startup.h"
+#include "vantrel/device_table.h"
 #include "vantrel/diagnostics.h"
 #include "vantrel/discovery_endpoint.h"
 #include "vantrel/failure_words.h"
@@ -43,6 +44,8 @@ class Session {
   void take(SightingBatch&& batch);
   void print_losses() const;
   void warn_of_port_sharing();
+  void look_at_interfaces();
+  const DeviceRecord& judged(const Sighting& sighting);
 
   const Options& options_;
   Printer& printer_;
@@ -50,6 +53,10 @@ class Session {
   std::atomic<bool> wake_{false};
   Alarm alarm_{wake_};
   Roster roster_;
+  // Every device seen in the run, judged across all of them (a conflict's later device carries the
+  // flag: output is streamed), with the interface it answered on.
+  DeviceTable seen_;
+  DeviceRecord unjudged_;  // a device beyond seen_'s capacity, printed as it is
   unsigned round_ = 0;
   bool answered_ = false;
   bool expect_met_ = false;
@@ -85,6 +92,7 @@ int Session::run(const std::vector<platform::Adapter>& interfaces) {
     }
   }
   print_losses();
+  printer_.finish();
   return answered_ ? kFound : kNoneFound;
 }
 
@@ -105,6 +113,7 @@ void Session::print_losses() const {
 // an interface that has not joined yet. False after reporting why discovery cannot go on.
 bool Session::start(const std::vector<platform::Adapter>& interfaces) {
   warn_of_port_sharing();
+  look_at_interfaces();
   // An interface the user named must work; of the system's own, one is enough.
   const bool chosen = !options_.interfaces.empty();
   const WalkOutcome joins = endpoint_.join(interfaces);
@@ -126,7 +135,9 @@ bool Session::start(const std::vector<platform::Adapter>& interfaces) {
 
 // Under --watch: closes the round that ended, then probes for the next one.
 void Session::next_round() {
-  for (const Listed& gone : roster_.drop_silent(round_)) printer_.gone(gone.address, gone.device);
+  for (const Listed& gone : roster_.drop_silent(round_)) {
+    if (const DeviceRecord* record = seen_.find(gone.line)) printer_.gone(*record);
+  }
   printer_.flush();
   ++round_;
   probe_again();
@@ -135,10 +146,25 @@ void Session::next_round() {
 // Interfaces may have come or gone since the last round.
 void Session::probe_again() {
   warn_of_port_sharing();
+  look_at_interfaces();
   std::vector<platform::Adapter> interfaces;
   if (interfaces_to_use(options_.interfaces, interfaces)) return;
   endpoint_.join(interfaces);
   endpoint_.probe(interfaces);
+}
+
+// Every interface of the system, whichever ones are probed: what an arrival index means, and the
+// subnets a device must be in to be reachable from here.
+void Session::look_at_interfaces() {
+  std::vector<platform::Adapter> adapters;
+  if (platform::list_adapters(adapters)) seen_.set_interfaces(HostInterfaces(adapters));
+}
+
+const DeviceRecord& Session::judged(const Sighting& sighting) {
+  seen_.add(record_of(sighting), sighting.interface_index);
+  if (const DeviceRecord* record = seen_.find(sighting.line)) return *record;
+  unjudged_ = record_of(sighting);
+  return unjudged_;
 }
 
 // Said once for each change of who else holds the port, never once per round.
@@ -162,7 +188,7 @@ void Session::take(SightingBatch&& batch) {
     if (expect_met_) break;  // --expect N prints exactly N devices
     answered_ = true;
     if (!roster_.answered(sighting, round_)) continue;
-    printer_.appeared(sighting.host, sighting.device, sighting.line);
+    printer_.appeared(judged(sighting));
     log += format_read_line(sighting.bytes, sighting.line, sighting.text);
     if (options_.expect > 0 && roster_.size() >= options_.expect) {
       expect_met_ = true;

@@ -28,8 +28,9 @@ std::string csv_row(const DeviceRecord& record);
 std::string csv_cell(const std::string& text);
 
 // {"address","model","serial_number","boot_state","interface":{"name","address"}|null,"problems":[...]}
-// on one line; invalid UTF-8 becomes U+FFFD.
-std::string json_object(const DeviceRecord& record);
+// on one line, with "gone":true after them for a device vantrel-discover --watch saw leave; invalid UTF-8
+// becomes U+FFFD.
+std::string json_object(const DeviceRecord& record, bool gone = false);
 
 // "name (address)" of the interface a device answered on; empty when unknown.
 std::string interface_text(const DeviceRecord& record);

@@ -43,6 +43,7 @@ class DeviceTable {
   AddResult add(DeviceRecord record, unsigned interface_index, std::vector<std::size_t>* reflagged = nullptr);
 
   bool contains(std::string_view line) const { return by_line_.contains(line); }
+  const DeviceRecord* find(std::string_view line) const;
   bool full() const { return rows_.size() >= capacity_; }
   std::size_t capacity() const { return capacity_; }
   std::size_t size() const { return rows_.size(); }
