@@ -266,7 +266,7 @@ int main(int argc, char** argv) {
   std::printf(
       "flood: %.0f datagrams/s for 10 s, %ld valid sent, %ld listed (cap %zu), longest event-loop stall "
       "%.0f ms, peak memory %.1f MiB\n",
-      flooded.rate, flooded.sent_valid, flooded.listed, DeviceList::kDefaultCapacity,
+      flooded.rate, flooded.sent_valid, flooded.listed, DeviceTable::kDefaultCapacity,
       flooded.longest_stall_ms, flooded.peak_mib);
   std::printf("window summary: idle %.3f %%, big lists and stalls: %s\n", idle,
               met ? "goals met" : "goals NOT met");

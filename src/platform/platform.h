@@ -156,6 +156,14 @@ void heap_free(void* block);
 
 void sleep_ms(unsigned milliseconds);
 
+// Opens a file for writing in binary mode, made or emptied; path in UTF-8. Null with errno set.
+std::FILE* open_for_writing(const std::string& path);
+void remove_file(const std::string& path);
+
+// Puts the file `from` in the place of `to`, replacing it if it exists, in one step: a reader sees the
+// old file or the new one, never a part. Paths in UTF-8. 0, or the system's error code.
+int replace_file(const std::string& from, const std::string& to);
+
 // `when` in the local time zone; safe on any thread.
 std::tm local_time(std::time_t when);
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -364,6 +365,18 @@ void* heap_alloc_zeroed(std::size_t size) {
 }
 void heap_free(void* block) {
   std::free(block);
+}
+
+std::FILE* open_for_writing(const std::string& path) {
+  return std::fopen(path.c_str(), "wb");
+}
+
+void remove_file(const std::string& path) {
+  std::remove(path.c_str());
+}
+
+int replace_file(const std::string& from, const std::string& to) {
+  return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 std::tm local_time(std::time_t when) {

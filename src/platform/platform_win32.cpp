@@ -320,6 +320,31 @@ void heap_free(void* block) {
   if (block != nullptr) ::HeapFree(::GetProcessHeap(), 0, block);
 }
 
+namespace {
+// A UTF-8 path for the W functions (the C runtime's narrow ones take the ANSI code page).
+std::wstring wide_path(const std::string& text) {
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring converted(static_cast<std::size_t>(size > 0 ? size : 1), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, converted.data(), size);
+  return converted;
+}
+}  // namespace
+
+std::FILE* open_for_writing(const std::string& path) {
+  return ::_wfopen(wide_path(path).c_str(), L"wb");
+}
+
+void remove_file(const std::string& path) {
+  ::DeleteFileW(wide_path(path).c_str());
+}
+
+int replace_file(const std::string& from, const std::string& to) {
+  if (::MoveFileExW(wide_path(from).c_str(), wide_path(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return 0;
+  return static_cast<int>(::GetLastError());
+}
+
 std::tm local_time(std::time_t when) {
   std::tm local{};
   ::localtime_s(&local, &when);

@@ -122,7 +122,7 @@ TEST_F(Window, ListAndControlMatchAndRepeatsAreDropped) {
   ASSERT_EQ(list.lines(), (std::vector<std::string>{"a", "b", "c"}));
   ASSERT_EQ(window_->deviceList()->count(), 3);
   for (int row = 0; row < 3; ++row) {
-    EXPECT_EQ(window_->deviceList()->item(row)->text().toStdString(), list.lines()[static_cast<size_t>(row)]);
+    EXPECT_EQ(window_->deviceList()->item(row)->text().toStdString(), list[static_cast<size_t>(row)].line);
   }
 }
 

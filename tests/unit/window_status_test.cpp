@@ -107,8 +107,18 @@ TEST(StatusText, CountProbeAndProblemsMostSeriousFirst) {
   roomy.receive_buffer = 8 * 1024 * 1024;
   roomy.losses = {};
   roomy.losses.received.system_dropped = 1;
+  WindowStatus found = many;
+  found.devices = 2000;
+  found.shown = 12;
+  found.flagged = 2;
+  WindowStatus one_flagged = one;
+  one_flagged.flagged = 1;
   const Case cases[] = {
       {"before anything", WindowStatus(), {"No devices yet"}},
+      {"a find open, problems flagged",
+       found,
+       {"12 of 2,000 devices", "2 problems", "Probed 1 interface at 14:02:11"}},
+      {"one problem", one_flagged, {"1 device", "1 problem", "Probed 2 interfaces at 14:02:11"}},
       {"discovery could not start",
        failed,
        {"No devices yet",

@@ -2,7 +2,7 @@
 
 #include "reply_mailbox.h"
 
-DeviceList list;
+DeviceTable list;
 ListControl list_control;
 
 std::mutex endpoint_mutex;

@@ -10,12 +10,13 @@
 
 #include "list_control.h"
 #include "platform.h"
-#include "vantrel/device_list.h"
+#include "vantrel/device_table.h"
 #include "vantrel/discovery_endpoint.h"
 
 // GUI thread only. The listener never touches them: it hands decoded replies to the GUI thread, which
-// checks and appends to both in one go, and Refresh empties both in one go, so they match one for one.
-extern DeviceList list;
+// adds them to `list` and then tells the list control; Refresh empties both in one go. `list` is the
+// window's data; the list control only views it.
+extern DeviceTable list;
 extern ListControl list_control;
 
 // The discovery socket (`s`), the group address (`resmulti`) and the memberships. Guarded by

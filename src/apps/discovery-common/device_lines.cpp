@@ -1,7 +1,6 @@
 #include "device_lines.h"
 
-#include <string_view>
-#include <unordered_set>
+#include <string>
 #include <vector>
 
 #include "app_state.h"
@@ -23,29 +22,27 @@ void report_full_once() {
 }  // namespace
 
 std::size_t show_new_device_lines(const SightingBatch& batch) {
-  // Each new line gets its log line, then its list control item, then its `list` entry. The log lines of
-  // one batch go out in one write, ahead of the batch's items, which keeps that order for every line.
-  std::vector<const Sighting*> fresh;
-  std::unordered_set<std::string_view> in_batch;
+  // Each new line gets its log line, then its `list` row, then the list control hears of it. The log
+  // lines of one batch go out in one write, ahead of the control, which keeps that order for every line.
+  const std::size_t first = list.size();
+  std::vector<std::size_t> reflagged;
   std::string log;
   std::size_t refused = 0;
   for (const Sighting& sighting : batch) {
-    if (list.contains(sighting.line) || !in_batch.insert(sighting.line).second) continue;
-    if (list.size() + fresh.size() >= list.capacity()) {
+    if (list.contains(sighting.line)) continue;
+    if (list.full()) {
       report_full_once();
       ++refused;
       continue;
     }
     log += format_read_line(sighting.bytes, sighting.line, sighting.text);
-    fresh.push_back(&sighting);
+    list.add(record_of(sighting), sighting.interface_index, &reflagged);
   }
-  if (fresh.empty()) return refused;
+  if (list.size() == first) return refused;
   diag::print(diag::Stream::out, "%s", log.c_str());
-  std::vector<std::string_view> lines;
-  lines.reserve(fresh.size());
-  for (const Sighting* sighting : fresh) lines.push_back(sighting->line);
-  if (list_control.append) list_control.append(lines);
-  for (const Sighting* sighting : fresh) list.add(sighting->line);
+  if (list_control.rows_added) list_control.rows_added(first, list.size() - first);
+  std::erase_if(reflagged, [first](std::size_t row) { return row >= first; });  // new ones are shown flagged
+  if (!reflagged.empty() && list_control.rows_flagged) list_control.rows_flagged(reflagged);
   return refused;
 }
 

@@ -3,7 +3,7 @@
 
 #include "vantrel/receiver.h"
 
-// For each sighting whose line is not listed yet: the log line, the list control item, the `list` entry.
+// For each sighting whose line is not listed yet: the log line, the `list` row, then the list control.
 // The number of new lines refused because the list is full.
 std::size_t show_new_device_lines(const SightingBatch& batch);
 

@@ -22,6 +22,7 @@ ProbeWalk walk_interfaces() {
   std::vector<platform::Adapter> interfaces;
   walk.listing = addressed_interfaces(interfaces);
   walk.interfaces = interfaces.size();
+  walk.host = HostInterfaces(interfaces);
   // Every join is made before the first probe leaves, so that no early answer meets an interface that
   // has not joined yet.
   const WalkOutcome joins = endpoint.join(interfaces);

@@ -1,12 +1,16 @@
-// The only thing a front end adds to the shared window logic: how its list control appends and empties.
+// The only thing a front end adds to the shared window logic: how its view of `list` learns what changed.
 #pragma once
 
+#include <cstddef>
 #include <functional>
-#include <string_view>
 #include <vector>
 
-// Both run on the GUI thread. Lines are UTF-8 device lines, in the order they are to be shown.
+// All run on the GUI thread, after `list` has changed.
 struct ListControl {
-  std::function<void(const std::vector<std::string_view>& lines)> append;
+  // Rows [first, first + count) of `list` are new; the view shows those its filter lets through.
+  std::function<void(std::size_t first, std::size_t count)> rows_added;
+  // These earlier rows gained a problem: their marks and tooltips change.
+  std::function<void(const std::vector<std::size_t>& rows)> rows_flagged;
+  // `list` is empty.
   std::function<void()> clear;
 };

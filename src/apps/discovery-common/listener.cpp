@@ -63,7 +63,10 @@ Losses losses;
 
 bool show_waiting_replies() {
   ReplyMailbox::Slice slice = mailbox.take(kRepliesPerPass);
-  if (slice.setup) status_after_setup(*slice.setup);
+  if (slice.setup) {
+    list.set_interfaces(slice.setup->walk.host);
+    status_after_setup(*slice.setup);
+  }
   bool lost = false;
   if (slice.counts) {
     losses.received = *slice.counts;
@@ -79,7 +82,7 @@ bool show_waiting_replies() {
     lost = true;
   }
   if (lost) status_losses(losses);
-  status_devices_changed(list.size());
+  status_devices_changed(list.size(), list.flagged());
   return slice.more;
 }
 

@@ -12,7 +12,7 @@ constexpr int kContinue = -4;
 
 int btn_exit_cb() {
   clear_device_lines();
-  status_devices_changed(0);
+  status_devices_changed(0, 0);
   ProbeWalk walk;
   {
     std::lock_guard lock(endpoint_mutex);
@@ -23,6 +23,7 @@ int btn_exit_cb() {
     }
     walk = walk_interfaces();
   }
+  list.set_interfaces(walk.host);
   status_after_walk(walk);
   return kContinue;
 }

@@ -54,10 +54,17 @@ void status_after_walk(const ProbeWalk& walk) {
   publish();
 }
 
-void status_devices_changed(std::size_t devices) {
-  if (devices == status.devices) return;
+void status_devices_changed(std::size_t devices, std::size_t flagged) {
+  if (devices == status.devices && flagged == status.flagged) return;
   status.devices = devices;
+  status.flagged = flagged;
   if (devices > 0) status.silent = false;
+  publish();
+}
+
+void status_view_changed(std::optional<std::size_t> shown) {
+  if (shown == status.shown) return;
+  status.shown = shown;
   publish();
 }
 

@@ -27,7 +27,8 @@ struct SetupNews {
 
 void status_after_setup(const SetupNews& news);
 void status_after_walk(const ProbeWalk& walk);  // a Refresh's walk: losses count from here
-void status_devices_changed(std::size_t devices);
-void status_losses(const Losses& totals);  // totals since the listener started
+void status_devices_changed(std::size_t devices, std::size_t flagged);
+void status_view_changed(std::optional<std::size_t> shown);  // a find shows `shown` rows; none: all
+void status_losses(const Losses& totals);                    // totals since the listener started
 void status_silence_elapsed();
 void status_reset();  // at shutdown, for a window made again (tests)

@@ -1,7 +1,7 @@
 #include "window_status.h"
 
 #include "platform.h"
-#include "vantrel/device_list.h"
+#include "vantrel/device_table.h"
 #include "vantrel/failure_words.h"
 #include "vantrel/protocol.h"
 
@@ -49,8 +49,9 @@ std::string loss_words(const WindowStatus& status) {
   }
   add_loss(words, losses.received.ring_full, "while decoding fell behind the network");
   add_loss(words, losses.behind, "while the window could not keep up");
-  add_loss(words, losses.list_full,
-           "with the list full at " + with_thousands(DeviceList::kDefaultCapacity) + " lines; press Refresh");
+  add_loss(
+      words, losses.list_full,
+      "with the list full at " + with_thousands(DeviceTable::kDefaultCapacity) + " lines; press Refresh");
   return words.empty() ? words : "Replies lost: " + words + ".";
 }
 
@@ -86,13 +87,15 @@ std::string with_thousands(std::uint64_t value) {
   return digits;
 }
 
-std::string device_count_words(std::size_t devices) {
+std::string device_count_words(std::size_t devices, std::optional<std::size_t> shown) {
   if (devices == 0) return "No devices yet";
+  if (shown) return with_thousands(*shown) + " of " + plural(devices, "device", "devices");
   return plural(devices, "device", "devices");
 }
 
 StatusText status_text(const WindowStatus& status) {
-  std::vector<std::string> items{device_count_words(status.devices)};
+  std::vector<std::string> items{device_count_words(status.devices, status.shown)};
+  if (status.flagged > 0) items.push_back(plural(status.flagged, "problem", "problems"));
   if (status.last_walk && !status.last_walk->at.empty()) items.push_back(probe_words(*status.last_walk));
   for (std::string& problem : problems(status)) items.push_back(std::move(problem));
   StatusText text;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "vantrel/host_interfaces.h"
 #include "vantrel/receiver.h"
 #include "vantrel/setup_failure.h"
 
@@ -18,6 +19,7 @@ struct ProbeWalk {
   std::size_t probed = 0;               // interfaces the probe left through
   std::vector<SetupFailure> failures;   // joins and probes that failed, in walk order
   std::string at;                       // local time of the walk, "14:02:11"
+  HostInterfaces host;                  // the addressed interfaces, for the replies that follow
 };
 
 // Replies that reached the tool, or should have, but are not listed.
@@ -29,6 +31,8 @@ struct Losses {
 
 struct WindowStatus {
   std::size_t devices = 0;
+  std::size_t flagged = 0;                    // devices with a problem
+  std::optional<std::size_t> shown;           // devices a find lets through, while one is open
   std::optional<SetupFailure> start_failure;  // discovery could not start at all
   std::optional<ProbeWalk> last_walk;
   std::string port_warning;  // another program on the port; empty if none
@@ -45,8 +49,8 @@ struct StatusText {
 
 StatusText status_text(const WindowStatus& status);
 
-// "1 device", "2,000 devices", "No devices yet".
-std::string device_count_words(std::size_t devices);
+// "1 device", "2,000 devices", "No devices yet"; "12 of 2,000 devices" while a find shows only some.
+std::string device_count_words(std::size_t devices, std::optional<std::size_t> shown = std::nullopt);
 
 // 12345 → "12,345".
 std::string with_thousands(std::uint64_t value);

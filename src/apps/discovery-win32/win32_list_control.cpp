@@ -78,7 +78,10 @@ void attach_list_control(HWND list_box) {
     list_control = {};
     return;
   }
-  list_control.append = [list_box](const std::vector<std::string_view>& lines) {
+  list_control.rows_added = [list_box](std::size_t first, std::size_t count) {
+    std::vector<std::string_view> lines;
+    lines.reserve(count);
+    for (std::size_t row = first; row < first + count; ++row) lines.push_back(list[row].line);
     append_lines(list_box, lines);
   };
   list_control.clear = [list_box] { clear_lines(list_box); };

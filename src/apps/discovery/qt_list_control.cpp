@@ -13,9 +13,10 @@ void attach_list_control(QListWidget* widget) {
     list_control = {};
     return;
   }
-  list_control.append = [widget](const std::vector<std::string_view>& lines) {
+  list_control.rows_added = [widget](std::size_t first, std::size_t count) {
     // Device lines are UTF-8; invalid sequences show as replacement characters.
-    for (const std::string_view line : lines) {
+    for (std::size_t row = first; row < first + count; ++row) {
+      const std::string& line = list[row].line;
       widget->addItem(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
     }
   };
