@@ -70,8 +70,8 @@ class WindowInBed {
       : bed_(1),
         added_(bed_.add_device("dev", "0")),
         inside_(bed_.ns("tool")),
-        window_([] { btn_exit_cb(); }) {
-    attach_list_control(window_.deviceList());
+        window_([] { btn_exit_cb(); }, list) {
+    attach_list_control(&window_);
     window_.show();
     listener_ = start_listener();
     clock.start();

@@ -46,8 +46,8 @@ class StatusLine : public testbed::SimulatorBed {
     if (!inside_) enter("tool");
     if (stopped()) return;
     capture_ = std::make_unique<DiagCapture>();
-    window_ = std::make_unique<MainWindow>([] { btn_exit_cb(); });
-    attach_list_control(window_->deviceList());
+    window_ = std::make_unique<MainWindow>([] { btn_exit_cb(); }, list);
+    attach_list_control(window_.get());
     attach_status_control(window_.get());
     window_->show();
     listener_ = start_listener();

@@ -17,8 +17,8 @@ int main(int argc, char* argv[]) {
     DisplayGuard guard;
     app = std::make_unique<QApplication>(argc, argv);
   }
-  auto window = std::make_unique<MainWindow>([] { btn_exit_cb(); });
-  attach_list_control(window->deviceList());
+  auto window = std::make_unique<MainWindow>([] { btn_exit_cb(); }, list);
+  attach_list_control(window.get());
   attach_status_control(window.get());
   window->placeOnScreen();
   window->show();

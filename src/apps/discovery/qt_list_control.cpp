@@ -4,23 +4,21 @@
 
 #include "app_state.h"
 #include "listener.h"
+#include "main_window.h"
 
-QListWidget* flatList = nullptr;
+QListView* flatList = nullptr;
 
-void attach_list_control(QListWidget* widget) {
-  flatList = widget;
-  if (widget == nullptr) {
+void attach_list_control(MainWindow* window) {
+  if (window == nullptr) {
+    flatList = nullptr;
     list_control = {};
     return;
   }
-  list_control.rows_added = [widget](std::size_t first, std::size_t count) {
-    // Device lines are UTF-8; invalid sequences show as replacement characters.
-    for (std::size_t row = first; row < first + count; ++row) {
-      const std::string& line = list[row].line;
-      widget->addItem(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
-    }
-  };
-  list_control.clear = [widget] { widget->clear(); };
+  flatList = window->deviceList();
+  DeviceModel* model = window->deviceModel();
+  list_control.rows_added = [model](std::size_t first, std::size_t count) { model->rowsAdded(first, count); };
+  list_control.rows_flagged = [model](const std::vector<std::size_t>& rows) { model->rowsFlagged(rows); };
+  list_control.clear = [model] { model->emptied(); };
 }
 
 namespace {

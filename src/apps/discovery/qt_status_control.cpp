@@ -14,5 +14,6 @@ void attach_status_control(MainWindow* window) {
   QTimer* timer = window->silenceTimer();
   QObject::connect(timer, &QTimer::timeout, timer, [] { status_silence_elapsed(); });
   status_control.start_silence_timer = [timer](int delay_ms) { timer->start(delay_ms); };
+  window->onViewChanged([](std::optional<std::size_t> shown) { status_view_changed(shown); });
   status_control.show(status_text(status));
 }

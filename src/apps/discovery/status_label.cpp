@@ -2,10 +2,12 @@
 
 #include <QFontMetrics>
 
+#include "window_words.h"
+
 StatusLabel::StatusLabel(QWidget* parent) : QLabel(parent) {
   setTextFormat(Qt::PlainText);  // device and interface names come from outside: never markup
   setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  setAccessibleName(QStringLiteral("Status"));
+  setAccessibleName(QString::fromUtf8(words::kStatusName));
 }
 
 void StatusLabel::setStatus(const QString& line, const QString& details) {
