@@ -49,6 +49,9 @@ std::optional<SetupFailure> DiscoveryEndpoint::open() {
   }
   // Room for a burst of thousands of replies while they are being shown.
   receive_buffer_ = enlarge_receive_buffer(sock_, kWantedReceiveBuffer);
+  // Before the first probe: the system notes a datagram's arrival interface only if asked when it is
+  // queued, and the first answers may be queued before anyone receives.
+  platform::enable_arrival_details(sock_);
   group_ = ResolveAddress(protocol::kGroupAddress, protocol::kService, AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (group_ == nullptr) {
     const int error = platform::last_socket_error();
