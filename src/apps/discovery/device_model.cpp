@@ -1,11 +1,14 @@
 #include "device_model.h"
 
 #include <QApplication>
+#include <QPixmap>
 #include <QStyle>
 
 #include "vantrel/device_export.h"
 
 namespace {
+constexpr int kIconSize = 16;
+
 QString utf8(const std::string& text) {
   // Device strings are UTF-8; invalid sequences show as replacement characters.
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -15,6 +18,9 @@ QString utf8(const std::string& text) {
 DeviceModel::DeviceModel(const DeviceTable& table, QObject* parent)
     : QAbstractListModel(parent), table_(table), shown_(static_cast<int>(table.size())) {
   flag_ = QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+  QPixmap clear(kIconSize, kIconSize);
+  clear.fill(Qt::transparent);
+  blank_ = QIcon(clear);
 }
 
 int DeviceModel::rowCount(const QModelIndex& parent) const {
@@ -28,7 +34,9 @@ QVariant DeviceModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
       return utf8(record.line);
     case Qt::DecorationRole:
-      return record.problems != 0 ? QVariant(flag_) : QVariant();
+      return record.problems != 0 ? flag_ : blank_;
+    case kProblemsRole:
+      return record.problems;
     case Qt::ToolTipRole:
       return record.problems != 0 ? QVariant(utf8(problem_words(record.problems, interface_text(record))))
                                   : QVariant();

@@ -14,6 +14,9 @@
 
 class DeviceModel : public QAbstractListModel {
  public:
+  // The row's problem::* bits.
+  static constexpr int kProblemsRole = Qt::UserRole + 1;
+
   explicit DeviceModel(const DeviceTable& table, QObject* parent = nullptr);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -30,6 +33,7 @@ class DeviceModel : public QAbstractListModel {
   const DeviceTable& table_;
   int shown_ = 0;  // the rows this model has announced; the table may run ahead of it within a call
   QIcon flag_;
+  QIcon blank_;  // as wide as the flag, so that every line starts at the same place
 };
 
 class DeviceViewProxy : public QSortFilterProxyModel {

@@ -97,7 +97,8 @@ void MainWindow::buildLayout() {
   find_->installEventFilter(this);
   list_->setAccessibleName(texts::kListName);
   list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  list_->setUniformItemSizes(true);  // keeps layout cheap with many thousands of lines
+  list_->setUniformItemSizes(true);   // keeps layout cheap with many thousands of lines
+  list_->setIconSize(QSize(16, 16));  // the problem flag: a line's height
   list_->setContextMenuPolicy(Qt::CustomContextMenu);
   list_->installEventFilter(this);
   connect(list_, &QWidget::customContextMenuRequested, this, &MainWindow::showContextMenu);
