@@ -760,6 +760,26 @@ void check_arrival_order(HWND window, HWND list, const std::vector<std::wstring>
   check(lines_of(list) == lines, "sorted by arrival again, the list is not in its first order");
 }
 
+// The save dialog's file name field: edt1, else the first visible Edit anywhere in it (inside a combo box
+// in some versions).
+HWND file_name_field(HWND dialog) {
+  struct Search {
+    HWND named = nullptr;
+    HWND any = nullptr;
+  } search;
+  EnumChildWindows(
+      dialog,
+      [](HWND child, LPARAM into) -> BOOL {
+        auto* found = reinterpret_cast<Search*>(into);
+        if (!same_class(class_of(child), L"Edit") || !IsWindowVisible(child)) return TRUE;
+        if (GetDlgCtrlID(child) == 0x480) found->named = child;
+        if (found->any == nullptr) found->any = child;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.named != nullptr ? search.named : search.any;
+}
+
 // Ctrl+S, the file name typed into the save dialog, OK: the file is written.
 void save_as(const Tool& tool, HWND window, const std::wstring& name, const std::wstring& written) {
   SetForegroundWindow(window);
@@ -767,12 +787,8 @@ void save_as(const Tool& tool, HWND window, const std::wstring& name, const std:
   HWND dialog = nullptr;
   check(wait_until(tool, kReplyMs, [&] { return (dialog = window_of(tool, L"#32770")) != nullptr; }),
         "Ctrl+S opened no save dialog");
-  HWND field = GetDlgItem(dialog, 0x480);  // edt1
-  if (field == nullptr) {
-    if (HWND combo = GetDlgItem(dialog, 0x47C))
-      field = FindWindowExW(combo, nullptr, L"Edit", nullptr);  // cmb13
-  }
-  if (field == nullptr) field = FindWindowExW(dialog, nullptr, L"Edit", nullptr);
+  HWND field = nullptr;
+  wait_until(tool, kReplyMs, [&] { return (field = file_name_field(dialog)) != nullptr; });
   check(field != nullptr, "the save dialog has no file name field");
   ask(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
