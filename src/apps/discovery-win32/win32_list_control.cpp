@@ -188,9 +188,16 @@ void attach_list_control(HWND list_box) {
 }
 
 void set_list_view(const std::optional<std::string>& find, SortKey key) {
+  // Opening the find, or closing it while empty, changes what the status line says, not what is shown:
+  // a refill of a big list costs a second under Wine.
+  const bool same_rows = key == sort_key && find.value_or("").empty() && find_text.value_or("").empty();
   find_text = find;
   sort_key = key;
   if (shown_in == nullptr) return;
+  if (same_rows) {
+    tell_status(shown_in);
+    return;
+  }
   const std::vector<std::size_t> rows = view_rows(list, find ? *find : std::string_view(), key);
   SendMessageW(shown_in, WM_SETREDRAW, FALSE, 0);
   clear_lines(shown_in);
