@@ -5,10 +5,11 @@
 // checks the list as a view: sorted by address, narrowed by a find of TEXT to N lines (Ctrl+F, typing,
 // Esc, Refresh keeping it), and saved through the save dialog into DIR (list.json sorted by address,
 // list.csv while the find is open, "list" without an extension as list.txt); it prints how long a
-// re-filter and a sort took, and the problem marks of the flagged lines.
+// re-filter and a sort took, and the problem marks of the flagged lines. --only views: those checks
+// alone.
 //
 //   window_driver.exe TOOL.exe DEVICES [--tool-stdout FILE] [--tool-stderr FILE] [--status TEXT]
-//                     [--find TEXT --found N] [--save DIR]
+//                     [--find TEXT --found N] [--save DIR] [--only views]
 //
 // Standard output: the listed lines (UTF-8), one per line, in list order. Standard error: each step, then
 // "window_driver: PASS" or "window_driver: FAIL: <why>". Exit code 0 passed, 1 failed, 2 bad arguments.
@@ -176,6 +177,7 @@ struct Options {
   std::wstring find;    // a text that narrows the list to `found` lines; empty: no view checks
   int found = -1;
   std::wstring save_dir;
+  bool only_views = false;  // skips the copy, clipboard and Refresh checks (a big list's view is timed)
 };
 
 bool parse(int argc, wchar_t** argv, Options& options) {
@@ -199,6 +201,8 @@ bool parse(int argc, wchar_t** argv, Options& options) {
       if (*end != L'\0' || options.found < 0) return false;
     } else if (flag == L"--save") {
       options.save_dir = argv[i + 1];
+    } else if (flag == L"--only" && std::wstring(argv[i + 1]) == L"views") {
+      options.only_views = true;
     } else {
       return false;
     }
@@ -935,6 +939,11 @@ void drive(const Options& options) {
   const std::vector<std::wstring> lines = wait_for_devices(tool, controls.list, options.devices, "start");
   print_lines(lines);
   check_status(tool, controls.status, options.devices, options.status);
+  if (options.only_views && !options.find.empty()) {
+    check_views(tool, window, controls, options, lines);
+    close_and_check_exit(tool, window);
+    return;
+  }
   check_resize(window, controls);
   check_copy(tool, window, controls.list, lines);
   check_context_menu(tool, window, controls.list, lines);
@@ -957,7 +966,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!parse(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: window_driver.exe TOOL.exe DEVICES [--tool-stdout FILE] [--tool-stderr FILE] "
-                 "[--status TEXT] [--find TEXT --found N] [--save DIR]\n");
+                 "[--status TEXT] [--find TEXT --found N] [--save DIR] [--only views]\n");
     return 2;
   }
   try {
