@@ -332,8 +332,9 @@ TEST_F(WineWindow, TenThousandAreFoundAndSorted) {
   EXPECT_NE(run.err.find("window_driver: status line: 1 of 10,000 devices"), std::string::npos)
       << run.err.substr(0, 4000);
   std::size_t conflicts = 0;
-  for (const std::string& line : lines(run.err))
-    conflicts += line.rfind("window_driver: marks 2 ", 0) == 0 ? 1 : 0;
+  for (const std::string& line : lines(run.err)) {
+    if (line.rfind("window_driver: marks 2 ", 0) == 0) ++conflicts;
+  }
   EXPECT_EQ(conflicts, static_cast<std::size_t>(kDevices));
   print_timings(run);
 }
