@@ -173,8 +173,8 @@ MainWindow::~MainWindow() {
 
 bool MainWindow::create(HINSTANCE instance) {
   // Loads comctl32, so that the manifest's common controls 6 (visual styles) apply to the controls.
-  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
-                                      ICC_STANDARD_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
+  // ICC_BAR_CLASSES: the status bar and the tooltips.
+  const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&controls);
   if (!register_class(instance, &MainWindow::window_proc)) {
     report_failure({"register the window class", GetLastError()});
