@@ -1,9 +1,15 @@
 // Drives vantrel-discovery.exe from outside, the way a person would, through the Win32 API only: finds the
 // window by its title, checks its placement and layout, waits for the devices and the status line, copies
 // (keys and menu, and while the clipboard is held), refreshes (button and F5), and closes it. With
-// DEVICES 0 it only waits for the status line to say TEXT, then closes the window.
+// DEVICES 0 it only waits for the status line to say TEXT, then closes the window. With --find it also
+// checks the list as a view: sorted by address, narrowed by a find of TEXT to N lines (Ctrl+F, typing,
+// Esc, Refresh keeping it), and saved through the save dialog into DIR (list.json sorted by address,
+// list.csv while the find is open, "list" without an extension as list.txt); it prints how long a
+// re-filter and a sort took, and the problem marks of the flagged lines. --only views: those checks
+// alone.
 //
 //   window_driver.exe TOOL.exe DEVICES [--tool-stdout FILE] [--tool-stderr FILE] [--status TEXT]
+//                     [--find TEXT --found N] [--save DIR] [--only views]
 //
 // Standard output: the listed lines (UTF-8), one per line, in list order. Standard error: each step, then
 // "window_driver: PASS" or "window_driver: FAIL: <why>". Exit code 0 passed, 1 failed, 2 bad arguments.
@@ -20,17 +26,18 @@
 #include <vector>
 
 #include "vantrel/product.h"
+#include "window_words.h"
 
 namespace {
 
 constexpr wchar_t kTitle[] = L"" VANTREL_WINDOW_TITLE;
-constexpr int kMargin = 10;         // around the button and the list, in the window's client area
-constexpr int kGap = 10;            // between the button and the list
-constexpr int kSizeSlack = 4;       // pixels the window's size and place may be off (frame rounding)
-constexpr DWORD kReplyMs = 5000;    // longest wait for one message answered by the window
-constexpr DWORD kAppearMs = 30000;  // for the window to show up (a fresh Wine prefix starts slowly)
-constexpr DWORD kFillMs = 60000;    // for the devices to be listed (thousands, on a busy machine)
-constexpr DWORD kExitMs = 15000;    // for the process to end after WM_CLOSE
+constexpr int kMargin = layout::kMargin;  // around the button and the list, in the window's client area
+constexpr int kGap = layout::kGap;        // between the button, the list, the find field and the status line
+constexpr int kSizeSlack = 4;             // pixels the window's size and place may be off (frame rounding)
+constexpr DWORD kReplyMs = 5000;          // longest wait for one message answered by the window
+constexpr DWORD kAppearMs = 30000;        // for the window to show up (a fresh Wine prefix starts slowly)
+constexpr DWORD kFillMs = 60000;          // for the devices to be listed (thousands, on a busy machine)
+constexpr DWORD kExitMs = 15000;          // for the process to end after WM_CLOSE
 
 std::string utf8(const std::wstring& text) {
   if (text.empty()) return {};
@@ -62,10 +69,10 @@ std::string px(long value) {
 // ---- The window, seen from outside -------------------------------------------------------------------
 
 // A message the window must answer within kReplyMs; fails the run when it does not.
-LRESULT ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0) {
+LRESULT ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0, DWORD ms = kReplyMs) {
   DWORD_PTR result = 0;
   const LRESULT answered =
-      SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, kReplyMs, &result);
+      SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, ms, &result);
   check(answered != 0, "the window did not answer message " + std::to_string(message) + " (error " +
                            std::to_string(GetLastError()) + ")");
   return static_cast<LRESULT>(result);
@@ -167,6 +174,10 @@ struct Options {
   std::wstring tool_stdout;
   std::wstring tool_stderr;
   std::wstring status;  // a text the status line must come to hold
+  std::wstring find;    // a text that narrows the list to `found` lines; empty: no view checks
+  int found = -1;
+  std::wstring save_dir;
+  bool only_views = false;  // skips the copy, clipboard and Refresh checks (a big list's view is timed)
 };
 
 bool parse(int argc, wchar_t** argv, Options& options) {
@@ -183,11 +194,20 @@ bool parse(int argc, wchar_t** argv, Options& options) {
       options.tool_stderr = argv[i + 1];
     } else if (flag == L"--status") {
       options.status = argv[i + 1];
+    } else if (flag == L"--find") {
+      options.find = argv[i + 1];
+    } else if (flag == L"--found") {
+      options.found = static_cast<int>(std::wcstol(argv[i + 1], &end, 10));
+      if (*end != L'\0' || options.found < 0) return false;
+    } else if (flag == L"--save") {
+      options.save_dir = argv[i + 1];
+    } else if (flag == L"--only" && std::wstring(argv[i + 1]) == L"views") {
+      options.only_views = true;
     } else {
       return false;
     }
   }
-  return (argc - 3) % 2 == 0;
+  return (argc - 3) % 2 == 0 && options.find.empty() == (options.found < 0);
 }
 
 // An inheritable handle for the tool's output: the file, or this program's standard error.
@@ -467,6 +487,11 @@ std::vector<std::wstring> wait_for_devices(const Tool& tool, HWND list, int devi
   return lines;
 }
 
+std::vector<std::wstring> sorted(std::vector<std::wstring> lines) {
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+
 std::wstring joined(const std::vector<std::wstring>& lines) {
   std::wstring text;
   for (std::size_t i = 0; i < lines.size(); ++i) text += (i > 0 ? L"\r\n" : L"") + lines[i];
@@ -625,11 +650,15 @@ void check_refresh(const Tool& tool, HWND list, const std::vector<std::wstring>&
 }
 
 // "No devices yet", "1 device", "5,000 devices": how the status line starts.
+std::wstring thousands(int number) {
+  std::wstring digits = std::to_wstring(number);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, L",");
+  return digits;
+}
+
 std::wstring count_words(int devices) {
   if (devices == 0) return L"No devices yet";
-  std::wstring digits = std::to_wstring(devices);
-  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, L",");
-  return digits + (devices == 1 ? L" device" : L" devices");
+  return thousands(devices) + (devices == 1 ? L" device" : L" devices");
 }
 
 // The status line comes to start with the count and to hold `wanted`.
@@ -643,6 +672,246 @@ void check_status(const Tool& tool, HWND status, int devices, const std::wstring
   check(shown, "the status line says \"" + utf8(said) + "\", want it to start with \"" + utf8(count) +
                    "\" and hold \"" + utf8(wanted) + "\"");
   step("status line: " + utf8(said));
+}
+
+// The status line comes to start with `start`.
+void check_status_starts(const Tool& tool, HWND status, const std::wstring& start) {
+  std::wstring said;
+  const bool shown =
+      wait_until(tool, kReplyMs, [&] { return (said = status_of(status)).rfind(start, 0) == 0; });
+  check(shown, "the status line says \"" + utf8(said) + "\", want it to start with \"" + utf8(start) + "\"");
+  step("status line: " + utf8(said));
+}
+
+// ---- The list as a view ------------------------------------------------------------------------------
+
+// The window's command ids the driver sends (the menu's own, as a click on the item sends them).
+constexpr WPARAM kSortArrivalCommand = 120;
+constexpr WPARAM kSortAddressCommand = 121;
+
+double milliseconds_since(LARGE_INTEGER start) {
+  LARGE_INTEGER now{};
+  LARGE_INTEGER frequency{};
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(now.QuadPart - start.QuadPart) * 1000.0 /
+         static_cast<double>(frequency.QuadPart);
+}
+
+LARGE_INTEGER now_counter() {
+  LARGE_INTEGER now{};
+  QueryPerformanceCounter(&now);
+  return now;
+}
+
+std::string ms_words(double ms) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f ms", ms);
+  return text;
+}
+
+// The find field: the window's one Edit child.
+HWND find_field(HWND window) {
+  return FindWindowExW(window, nullptr, L"Edit", nullptr);
+}
+
+// The line's address ("10.77.0.50, Model: ...") as a number, host order.
+unsigned long address_of(const std::wstring& line) {
+  unsigned long address = 0;
+  unsigned long part = 0;
+  for (const wchar_t c : line.substr(0, line.find(L','))) {
+    if (c == L'.') {
+      address = (address << 8) | part;
+      part = 0;
+    } else {
+      part = part * 10 + static_cast<unsigned long>(c - L'0');
+    }
+  }
+  return (address << 8) | part;
+}
+
+bool holds_ignoring_case(const std::wstring& line, const std::wstring& needle) {
+  const auto lower = [](std::wstring text) {
+    for (wchar_t& c : text)
+      if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+    return text;
+  };
+  return lower(line).find(lower(needle)) != std::wstring::npos;
+}
+
+// In arrival order every item's data is its row, and its low byte the row's problems; the flagged lines
+// are printed as "marks BITS LINE" steps.
+void check_marks(HWND list, const std::vector<std::wstring>& lines, bool print = true) {
+  for (std::size_t row = 0; row < lines.size(); ++row) {
+    const auto data = static_cast<unsigned long long>(ask(list, LB_GETITEMDATA, row));
+    check(data >> 8 == row, "item " + std::to_string(row) + " holds row " + std::to_string(data >> 8));
+    if ((data & 0xFF) != 0 && print) step("marks " + std::to_string(data & 0xFF) + " " + utf8(lines[row]));
+  }
+}
+
+// Sort by address: every line still there, in numeric address order, ties in arrival order; back to
+// arrival order after.
+void check_sort(HWND window, HWND list, const std::vector<std::wstring>& lines) {
+  ask(window, WM_NULL);
+  const LARGE_INTEGER start = now_counter();
+  ask(window, WM_COMMAND, kSortAddressCommand, 0, kFillMs);
+  const double took = milliseconds_since(start);
+  const std::vector<std::wstring> sorted = lines_of(list);
+  std::vector<std::wstring> wanted = lines;
+  std::stable_sort(wanted.begin(), wanted.end(), [](const std::wstring& a, const std::wstring& b) {
+    return address_of(a) < address_of(b);
+  });
+  check(sorted == wanted, "sorted by address, the list does not hold its lines in address order");
+  step("sort by address of " + std::to_string(lines.size()) + " lines: " + ms_words(took));
+}
+
+void check_arrival_order(HWND window, HWND list, const std::vector<std::wstring>& lines) {
+  ask(window, WM_COMMAND, kSortArrivalCommand, 0, kFillMs);
+  check(lines_of(list) == lines, "sorted by arrival again, the list is not in its first order");
+}
+
+// The save dialog's file name field: edt1, else the first visible Edit anywhere in it (inside a combo box
+// in some versions).
+HWND file_name_field(HWND dialog) {
+  struct Search {
+    HWND named = nullptr;
+    HWND any = nullptr;
+  } search;
+  EnumChildWindows(
+      dialog,
+      [](HWND child, LPARAM into) -> BOOL {
+        auto* found = reinterpret_cast<Search*>(into);
+        if (!same_class(class_of(child), L"Edit") || !IsWindowVisible(child)) return TRUE;
+        if (GetDlgCtrlID(child) == 0x480) found->named = child;
+        if (found->any == nullptr) found->any = child;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.named != nullptr ? search.named : search.any;
+}
+
+// Ctrl+S, the file name typed into the save dialog, OK: the file is written.
+void save_as(const Tool& tool, HWND window, const std::wstring& name, const std::wstring& written) {
+  SetForegroundWindow(window);
+  type_keys({VK_CONTROL}, 'S');
+  HWND dialog = nullptr;
+  check(wait_until(tool, kReplyMs, [&] { return (dialog = window_of(tool, L"#32770")) != nullptr; }),
+        "Ctrl+S opened no save dialog");
+  HWND field = nullptr;
+  wait_until(tool, kReplyMs, [&] { return (field = file_name_field(dialog)) != nullptr; });
+  check(field != nullptr, "the save dialog has no file name field");
+  ask(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  check(wait_until(tool, kReplyMs, [&] { return !IsWindow(dialog); }), "the save dialog did not close on OK");
+  ask(window, WM_NULL);  // the save is done once the window answers again
+  check(GetFileAttributesW(written.c_str()) != INVALID_FILE_ATTRIBUTES,
+        "no file " + utf8(written) + " written");
+  step("saved " + utf8(written));
+}
+
+std::wstring field_text(HWND field) {
+  wchar_t text[256] = {};
+  ask(field, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+// The find field below the list: the list shrank by its height and a gap, the status line stays.
+void check_find_layout(HWND window, const Controls& controls, HWND field) {
+  const RECT list = rect_in(window, controls.list);
+  const RECT edit = rect_in(window, field);
+  const RECT status = rect_in(window, controls.status);
+  const std::string seen = "list " + px(list.left) + "," + px(list.top) + "-" + px(list.right) + "," +
+                           px(list.bottom) + ", find " + px(edit.left) + "," + px(edit.top) + "-" +
+                           px(edit.right) + "," + px(edit.bottom) + ", status top " + px(status.top);
+  check(edit.left == list.left && edit.right == list.right && edit.top == list.bottom + kGap &&
+            status.top - edit.bottom == kGap && edit.bottom > edit.top,
+        "the find field is not between the list and the status line: " + seen);
+  step("find layout " + seen);
+}
+
+// Ctrl+F, the text, the narrowed list and status line; Copy all and Save act on it; Refresh keeps it;
+// Esc brings every line back. Then a character typed into the list opens the find with it.
+void check_find(const Tool& tool, HWND window, const Controls& controls, const Options& options,
+                const std::vector<std::wstring>& lines) {
+  const HWND field = find_field(window);
+  check(field != nullptr && !IsWindowVisible(field), "no hidden find field before Ctrl+F");
+  SetForegroundWindow(window);
+  type_keys({VK_CONTROL}, 'F');
+  check(wait_until(tool, kReplyMs, [&] { return IsWindowVisible(field) != FALSE; }),
+        "Ctrl+F showed no find field");
+  check_find_layout(window, controls, field);
+
+  ask(window, WM_NULL);  // the window is idle: only the re-filter is timed
+  const LARGE_INTEGER start = now_counter();
+  ask(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(options.find.c_str()), kFillMs);
+  const double took = milliseconds_since(start);
+  std::vector<std::wstring> wanted;
+  for (const std::wstring& line : lines)
+    if (holds_ignoring_case(line, options.find)) wanted.push_back(line);
+  check(static_cast<int>(wanted.size()) == options.found, "--found does not match the lines holding --find");
+  const std::vector<std::wstring> narrowed = lines_of(controls.list);
+  check(narrowed == wanted, "finding \"" + utf8(options.find) + "\" shows " +
+                                std::to_string(narrowed.size()) + " lines, want the " +
+                                std::to_string(wanted.size()) + " that hold it");
+  step("re-filter of " + std::to_string(lines.size()) + " lines to " + std::to_string(narrowed.size()) +
+       ": " + ms_words(took));
+  check_status_starts(tool, controls.status,
+                      thousands(options.found) + L" of " + count_words(static_cast<int>(lines.size())));
+
+  const DWORD before = clear_clipboard(tool);
+  ask(window, WM_COMMAND, kCopyAllCommand);
+  const std::wstring copied = copied_since(tool, before);
+  check(copied == joined(narrowed),
+        "with the find open, Copy all copied \"" + utf8(copied.substr(0, 200)) + "\"");
+  step("Copy all copied the lines the find shows");
+  if (!options.save_dir.empty())
+    save_as(tool, window, options.save_dir + L"\\list.csv", options.save_dir + L"\\list.csv");
+
+  ask(controls.refresh, BM_CLICK);
+  check(wait_until(tool, kFillMs, [&] { return count_of(controls.list) == options.found; }),
+        "Refresh with the find open");
+  Sleep(500);
+  // The devices may answer in another order this time.
+  check(sorted(lines_of(controls.list)) == sorted(narrowed) && IsWindowVisible(field) &&
+            field_text(field) == options.find,
+        "Refresh did not keep the find");
+  step("Refresh kept the find");
+
+  SetForegroundWindow(window);
+  type_keys({}, VK_ESCAPE);
+  check(wait_until(tool, kFillMs, [&] { return !IsWindowVisible(field); }),
+        "Esc did not hide the find field");
+  ask(window, WM_NULL, 0, 0, kFillMs);  // the list is refilled once the field is hidden
+  const std::vector<std::wstring> again = lines_of(controls.list);
+  check(sorted(again) == sorted(lines), "after Esc the list does not show every line");
+  check_marks(controls.list, again, false);  // in arrival order again
+  check_status_starts(tool, controls.status, count_words(static_cast<int>(lines.size())));
+  check_layout(window, controls);
+  step("Esc closed the find and brought every line back");
+
+  type_keys({}, 'Q');
+  check(wait_until(tool, kReplyMs, [&] { return IsWindowVisible(field) != FALSE; }),
+        "a character typed into the list opened no find");
+  const std::wstring typed = field_text(field);
+  check(typed == L"q" || typed == L"Q", "the find field holds \"" + utf8(typed) + "\", want the typed q");
+  type_keys({}, VK_ESCAPE);
+  check(wait_until(tool, kReplyMs, [&] { return !IsWindowVisible(field); }),
+        "Esc did not hide the find field");
+  ask(window, WM_NULL, 0, 0, kFillMs);
+  step("typing into the list opened the find with the character");
+}
+
+void check_views(const Tool& tool, HWND window, const Controls& controls, const Options& options,
+                 const std::vector<std::wstring>& lines) {
+  check_marks(controls.list, lines);
+  check_sort(window, controls.list, lines);
+  if (!options.save_dir.empty())
+    save_as(tool, window, options.save_dir + L"\\list.json", options.save_dir + L"\\list.json");
+  check_arrival_order(window, controls.list, lines);
+  check_find(tool, window, controls, options, lines);
+  if (!options.save_dir.empty())
+    save_as(tool, window, options.save_dir + L"\\list", options.save_dir + L"\\list.txt");
 }
 
 void close_and_check_exit(const Tool& tool, HWND window) {
@@ -672,11 +941,17 @@ void drive(const Options& options) {
   const std::vector<std::wstring> lines = wait_for_devices(tool, controls.list, options.devices, "start");
   print_lines(lines);
   check_status(tool, controls.status, options.devices, options.status);
+  if (options.only_views && !options.find.empty()) {
+    check_views(tool, window, controls, options, lines);
+    close_and_check_exit(tool, window);
+    return;
+  }
   check_resize(window, controls);
   check_copy(tool, window, controls.list, lines);
   check_context_menu(tool, window, controls.list, lines);
   check_copy_outlasts_a_held_clipboard(tool, window, lines);
   check_copy_gives_up_and_says_so(tool, window);
+  if (!options.find.empty()) check_views(tool, window, controls, options, lines);
   check_refresh(tool, controls.list, lines, "Refresh button", [&] { ask(controls.refresh, BM_CLICK); });
   check_refresh(tool, controls.list, lines, "F5", [&] {
     SetForegroundWindow(window);
@@ -693,7 +968,7 @@ int wmain(int argc, wchar_t** argv) {
   if (!parse(argc, argv, options)) {
     std::fprintf(stderr,
                  "usage: window_driver.exe TOOL.exe DEVICES [--tool-stdout FILE] [--tool-stderr FILE] "
-                 "[--status TEXT]\n");
+                 "[--status TEXT] [--find TEXT --found N] [--save DIR] [--only views]\n");
     return 2;
   }
   try {

@@ -3,8 +3,10 @@
 // devices listed, Ctrl+C, Ctrl+A, the right-click menu, Refresh, F5, close); this side checks the driver's
 // verdict, the lines it read from the list, the window's diagnostics and the icon on its X window. The
 // driver also holds the clipboard while the window copies: briefly (the copy must land) and for good (the
-// window must say in a message box that it gave up). Needs root, Wine, Xvfb and the Windows build's
-// programs; skips with the reason otherwise.
+// window must say in a message box that it gave up). With a find it also checks the list as a view
+// (find, sort, the problem marks) and the files saved through the save dialog. Needs root, Wine, Xvfb and the
+// Windows build's programs; skips with the reason otherwise.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -156,17 +158,29 @@ class WineWindow : public testbed::SimulatorBed {
   }
 
   // The driver against the window under Wine in the tool namespace, expecting `devices` listed and the
-  // status line to come to hold `status` (ASCII: the driver's arguments pass a C locale).
-  DriverRun drive(std::size_t devices, const std::string& status) {
+  // status line to come to hold `status` (ASCII: the driver's arguments pass a C locale); `more`: the
+  // driver's further options.
+  DriverRun drive(std::size_t devices, const std::string& status, const std::vector<std::string>& more = {}) {
     const std::string tool_out = dir_ + "/tool.out";
     const std::string tool_err = dir_ + "/tool.err";
     // LC_ALL=C: Wine's ANSI code page follows the Unix locale; a single-byte one, as on a Western
     // Windows, makes a conversion that is not from UTF-8 show in the lines.
-    testbed::ChildProcess driver(bed_->in(
-        "tool", {"env", "DISPLAY=" + screen_->display(), "LC_ALL=C", kWineRun, "--here",
-                 kWindowsBin + "/window_driver.exe", windows_path(kWindowsBin + "/vantrel-discovery.exe"),
-                 std::to_string(devices), "--tool-stdout", windows_path(tool_out), "--tool-stderr",
-                 windows_path(tool_err), "--status", status}));
+    std::vector<std::string> command = {"env",
+                                        "DISPLAY=" + screen_->display(),
+                                        "LC_ALL=C",
+                                        kWineRun,
+                                        "--here",
+                                        kWindowsBin + "/window_driver.exe",
+                                        windows_path(kWindowsBin + "/vantrel-discovery.exe"),
+                                        std::to_string(devices),
+                                        "--tool-stdout",
+                                        windows_path(tool_out),
+                                        "--tool-stderr",
+                                        windows_path(tool_err),
+                                        "--status",
+                                        status};
+    command.insert(command.end(), more.begin(), more.end());
+    testbed::ChildProcess driver(bed_->in("tool", command));
     DriverRun run;
     const bool look_for_icon = have_program("xprop");
     const auto deadline = std::chrono::steady_clock::now() + kWineRunTime;
@@ -209,9 +223,32 @@ class WineWindow : public testbed::SimulatorBed {
     EXPECT_TRUE(run.icon_seen) << "the window showed no icon on its X window";
   }
 
+  // The driver's timing steps ("sort by address of 3 lines: 0.4 ms"), for the test's output.
+  static void print_timings(const DriverRun& run) {
+    for (const std::string& line : lines(run.err)) {
+      if (line.find(" ms") != std::string::npos &&
+          (line.find("re-filter") != std::string::npos || line.find("sort by") != std::string::npos))
+        std::printf("%s\n", line.c_str());
+    }
+  }
+
   std::unique_ptr<VirtualScreen> screen_;
   std::string dir_;
 };
+
+// A shell command's output, checked to have run.
+std::string output_of(const std::string& command) {
+  return capture(command + " 2>&1");
+}
+
+// The numeric order of dotted addresses.
+bool before_by_address(const std::string& a, const std::string& b) {
+  in_addr x{};
+  in_addr y{};
+  ::inet_pton(AF_INET, a.c_str(), &x);
+  ::inet_pton(AF_INET, b.c_str(), &y);
+  return ntohl(x.s_addr) < ntohl(y.s_addr);
+}
 
 // Devices on both segments: one answering late (so that Refresh's empty list can be seen), one answering
 // to the group, models and serials beyond ASCII (the list shows UTF-8 converted to UTF-16 and back).
@@ -226,10 +263,36 @@ TEST_F(WineWindow, ListsDevicesOfBothSegmentsCopiesRefreshesAndClosesWithZero) {
       {"--model", "Capteur café", "--serial", "日本-7", "--boot-state", "none", "--reply-to", "group"});
   ASSERT_FALSE(HasFailure());
 
-  const DriverRun run = drive(3, "Probed 2 interfaces at ");
+  const DriverRun run = drive(3, "Probed 2 interfaces at ",
+                              {"--find", "cam-0042", "--found", "1", "--save", windows_path(dir_)});
   expect_listed(run, {device_line(press[0], "VX-100", "A1B2C3", "on"),
                       device_line(camera[0], "VX-220 Camera", "CAM-0042", "off"),
                       device_line(sensor[0], "Capteur café", "日本-7", "none")});
+  print_timings(run);
+  EXPECT_NE(run.err.find("window_driver: status line: 1 of 3 devices"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("window_driver: Esc closed the find"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("window_driver: marks "), std::string::npos) << "nothing here has a problem";
+
+  // Saved while sorted by address: every device, as JSON, in address order.
+  std::vector<std::string> by_address = {press[0], camera[0], sensor[0]};
+  std::stable_sort(by_address.begin(), by_address.end(), before_by_address);
+  std::string addresses;
+  for (const std::string& address : by_address) addresses += address + "\n";
+  EXPECT_EQ(output_of("jq -r '.[].address' " + dir_ + "/list.json"), addresses);
+  EXPECT_EQ(output_of("jq -r '.[].serial_number' " + dir_ + "/list.json | sort"),
+            "A1B2C3\nCAM-0042\n日本-7\n");
+  // Saved while the find was open: the one line it showed, as RFC 4180 CSV.
+  EXPECT_EQ(output_of("python3 -c 'import csv, sys\n"
+                      "rows = list(csv.DictReader(open(sys.argv[1], newline=\"\", encoding=\"utf-8\")))\n"
+                      "for row in rows: print(row[\"address\"], row[\"model\"], row[\"serial_number\"])' " +
+                      dir_ + "/list.csv"),
+            camera[0] + " VX-220 Camera CAM-0042\n");
+  // Named without an extension: the dialog's first type, plain lines (after a Refresh: in any order).
+  std::vector<std::string> saved = lines(slurp(dir_ + "/list.txt"));
+  std::vector<std::string> shown = lines(run.out);
+  std::sort(saved.begin(), saved.end());
+  std::sort(shown.begin(), shown.end());
+  EXPECT_EQ(saved, shown);
   // Whether the empty list is caught between the press and the first answer depends on timing; the
   // driver proves the emptying by the old lines' selection instead.
   EXPECT_NE(run.err.find("Refresh button: emptied"), std::string::npos) << run.err;
@@ -250,6 +313,65 @@ TEST_F(WineWindow, BurstOfFiveThousandIsListedWhole) {
   const DriverRun run = drive(kDevices, "Probed 2 interfaces at ");
   expect_listed(run, wanted);
   EXPECT_NE(run.err.find("window_driver: status line: 5,000 devices"), std::string::npos) << run.err;
+}
+
+// A big list as a view: a find narrows 10,000 lines to one and a sort orders them; the driver says how
+// long each took under Wine. (Copying a big list is the 5,000 burst's.) The simulator answers every
+// serial number from one address: every line is marked as an address conflict.
+TEST_F(WineWindow, TenThousandAreFoundAndSorted) {
+  constexpr int kDevices = 10000;
+  const auto burst = add_device("burst", "0", {"--count", std::to_string(kDevices), "--serial", "B"});
+  ASSERT_FALSE(HasFailure());
+
+  const DriverRun run =
+      drive(kDevices, "Probed 2 interfaces at ", {"--find", "B-04242", "--found", "1", "--only", "views"});
+  EXPECT_EQ(run.exit_code, 0) << "driver:\n"
+                              << run.err.substr(run.err.size() - std::min<std::size_t>(run.err.size(), 4000))
+                              << "\nwindow's stderr:\n"
+                              << run.tool_err;
+  EXPECT_NE(run.err.find("window_driver: status line: 1 of 10,000 devices"), std::string::npos)
+      << run.err.substr(0, 4000);
+  std::size_t conflicts = 0;
+  for (const std::string& line : lines(run.err)) {
+    if (line.rfind("window_driver: marks 2 ", 0) == 0) ++conflicts;
+  }
+  EXPECT_EQ(conflicts, static_cast<std::size_t>(kDevices));
+  print_timings(run);
+}
+
+// Devices a technician must deal with: one left at another site's address and two on one address. Their
+// lines carry the marks (both of the pair), the others none.
+TEST_F(WineWindow, MarksTheStrayDeviceAndBothOfAnAddressConflict) {
+  route_tool_by_default_through("eth1");
+  const struct {
+    const char* name;
+    const char* cidr;
+    const char* serial;
+  } devices[] = {{"stray", "192.168.1.50/24", "STRAY"},
+                 {"twin-a", "10.77.0.50/24", "TWIN-A"},
+                 {"twin-b", "10.77.0.50/24", "TWIN-B"},
+                 {"good", nullptr, "GOOD"}};
+  std::string good;
+  for (const auto& d : devices) {
+    const std::vector<std::string> addresses = add_namespace(d.name, "0");
+    ASSERT_FALSE(addresses.empty());
+    if (d.cidr != nullptr) readdress(d.name, d.cidr);
+    if (d.cidr == nullptr) good = addresses[0];
+    start_sim(d.name, {"--model", "VX", "--serial", d.serial, "--boot-state", "none", "--reply-to", "group"});
+  }
+  ASSERT_FALSE(HasFailure());
+
+  const DriverRun run = drive(4, "Probed 2 interfaces at ", {"--find", "twin", "--found", "2"});
+  const std::string stray = device_line("192.168.1.50", "VX", "STRAY", "none");
+  const std::string twin_a = device_line("10.77.0.50", "VX", "TWIN-A", "none");
+  const std::string twin_b = device_line("10.77.0.50", "VX", "TWIN-B", "none");
+  expect_listed(run, {stray, twin_a, twin_b, device_line(good, "VX", "GOOD", "none")});
+  std::vector<std::string> marks;
+  for (const std::string& line : lines(run.err))
+    if (line.rfind("window_driver: marks ", 0) == 0) marks.push_back(line.substr(21, line.find('\r') - 21));
+  std::sort(marks.begin(), marks.end());
+  EXPECT_EQ(marks, (std::vector<std::string>{"1 " + stray, "2 " + twin_a, "2 " + twin_b})) << run.err;
+  EXPECT_NE(run.err.find("window_driver: status line: 2 of 4 devices"), std::string::npos) << run.err;
 }
 
 // The status line read through the driver, in the situations it exists for.

@@ -3,12 +3,15 @@
 #pragma once
 
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <commctrl.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "clipboard.h"
+#include "vantrel/device_view.h"
 
 class MainWindow {
  public:
@@ -32,7 +35,8 @@ class MainWindow {
   // a diagnostic line naming the step and its error) when Windows refuses.
   bool create(HINSTANCE instance);
 
-  // F5, Ctrl+C, Ctrl+A and Tab between the controls, wherever the focus is. True when `message` was used.
+  // F5, Ctrl+F, Ctrl+S, Ctrl+C, Ctrl+A, Esc and Tab between the controls, wherever the focus is. True
+  // when `message` was used.
   bool translate(MSG& message);
 
   HWND window() const { return window_; }
@@ -56,6 +60,16 @@ class MainWindow {
   void tell_copy_failed(const ClipboardResult& result);
   void show_context_menu(LPARAM where);
   void replies_waiting();
+  void open_find(wchar_t first = 0);  // `first`: a character typed into the list, carried over
+  void close_find();
+  void find_changed();
+  void sort_by(SortKey key);
+  void save_list();
+  void tell_save_failed(const std::string& reason);
+  void on_list_mouse_move(LPARAM where);
+  LRESULT on_notify(const NMHDR& header);
+  static LRESULT CALLBACK list_proc(HWND list_box, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                    DWORD_PTR self);
 
   std::function<void()> on_refresh_;
   std::function<bool()> show_replies_;
@@ -65,6 +79,12 @@ class MainWindow {
   HWND refresh_ = nullptr;
   HWND list_ = nullptr;
   HWND status_ = nullptr;
+  HWND find_ = nullptr;     // the find field, shown while a find is open
+  HWND tooltip_ = nullptr;  // explains a flagged line under the mouse
+  bool find_open_ = false;
+  int find_height_ = 0;
+  int tip_item_ = -1;  // the item the tooltip last spoke of
+  std::wstring tip_;   // its text, kept while the tooltip shows it
   std::function<void()> on_silence_;
   HFONT font_ = nullptr;
   bool own_font_ = false;  // made from the system message font, not a stock object

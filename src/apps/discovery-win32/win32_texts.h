@@ -1,13 +1,15 @@
-// Every text the window shows, in one place (UTF-16, for the W functions).
+// The window's texts as the W functions want them: the shared words converted, and the messages only
+// this front end shows.
 #pragma once
 
+#include <string>
+
+#include "utf16.h"
 #include "vantrel/product.h"
+#include "window_words.h"
 
 namespace texts {
 inline constexpr wchar_t kWindowTitle[] = L"" VANTREL_WINDOW_TITLE;
-inline constexpr wchar_t kRefresh[] = L"Refresh";
-inline constexpr wchar_t kCopy[] = L"Copy";
-inline constexpr wchar_t kCopyAll[] = L"Copy all";
 // A copy that gave up; %lu is Windows' error code.
 inline constexpr wchar_t kCopyBusy[] =
     L"The lines were not copied: another program is using the clipboard. Try again in a moment.\n\n"
@@ -16,3 +18,8 @@ inline constexpr wchar_t kCopyFailed[] =
     L"The lines were not copied: the clipboard could not be written.\n\n"
     L"(Windows error %lu)";
 }  // namespace texts
+
+// One of window_words.h's texts for the W functions.
+inline std::wstring wide(const char* words) {
+  return to_utf16(words);
+}
