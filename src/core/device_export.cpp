@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "vantrel/failure_words.h"
+
 namespace {
 
 bool ends_with(const std::string& text, const std::string& tail) {
@@ -34,9 +36,7 @@ ExportFormat format_for(const std::string& file_name) {
 }
 
 std::string interface_text(const DeviceRecord& record) {
-  if (record.interface_address.empty()) return record.interface_label;
-  return record.interface_label.empty() ? record.interface_address
-                                        : record.interface_label + " (" + record.interface_address + ")";
+  return interface_words(record.interface_label, record.interface_address);
 }
 
 std::string csv_cell(const std::string& text) {

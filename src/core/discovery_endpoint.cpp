@@ -1,12 +1,12 @@
 #include "vantrel/discovery_endpoint.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
 #include "vantrel/diagnostics.h"
 #include "vantrel/endpoint.h"
 #include "vantrel/interfaces.h"
+#include "vantrel/port_sharing.h"
 #include "vantrel/protocol.h"
 #include "vantrel/resolve.h"
 
@@ -18,14 +18,6 @@ SetupFailure interface_failure(SetupStep step, const platform::Adapter& adapter,
   failure.interface_address = adapter.ipv4;
   failure.interface_chosen = adapter.index == 0;  // named by the user, by its address
   return failure;
-}
-
-// Whether the port that could not be bound is held by another program (Windows reports an exclusive
-// holder and a refusing policy with the same code).
-bool port_held_by_others() {
-  std::vector<platform::PortUser> others;
-  const auto port = static_cast<unsigned short>(std::strtoul(protocol::kService, nullptr, 10));
-  return platform::other_udp_port_users(port, others) && !others.empty();
 }
 
 }  // namespace
@@ -44,7 +36,8 @@ std::optional<SetupFailure> DiscoveryEndpoint::open() {
   SetupFailure failure;
   sock_ = initialize_socket(protocol::kService, &failure);
   if (sock_ == INVALID_SOCKET) {
-    if (failure.step == SetupStep::bind) failure.port_held = port_held_by_others();
+    // Windows reports an exclusive holder and a refusing policy with the same code: the holder tells.
+    if (failure.step == SetupStep::bind) failure.port_held = !discovery_port_users().empty();
     return failure;
   }
   // Room for a burst of thousands of replies while they are being shown.

@@ -39,6 +39,7 @@ std::string opening_words(const SetupFailure& failure, const std::string& unknow
 }  // namespace
 
 std::string interface_words(const std::string& label, const std::string& address) {
+  if (address.empty()) return label;
   if (label.empty() || label == address) return address;
   return label + " (" + address + ")";
 }

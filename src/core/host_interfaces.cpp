@@ -29,8 +29,3 @@ bool in_subnet(std::uint32_t address, const platform::Ipv4Prefix& prefix) {
   const std::uint32_t mask = prefix.length >= 32 ? 0xFFFFFFFFu : ~(0xFFFFFFFFu >> prefix.length);
   return (address & mask) == (prefix.address & mask);
 }
-
-std::string ipv4_text(std::uint32_t address) {
-  return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
-         std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
-}

@@ -19,10 +19,13 @@ std::string port_sharing_warning(const std::vector<platform::PortUser>& others, 
          ".";
 }
 
-std::string check_port_sharing(const std::string& us) {
+std::vector<platform::PortUser> discovery_port_users() {
   std::vector<platform::PortUser> others;
-  if (!platform::other_udp_port_users(
-          static_cast<unsigned short>(std::strtoul(protocol::kService, nullptr, 10)), others))
-    return {};
-  return port_sharing_warning(others, us);
+  const auto port = static_cast<unsigned short>(std::strtoul(protocol::kService, nullptr, 10));
+  if (!platform::other_udp_port_users(port, others)) others.clear();
+  return others;
+}
+
+std::string check_port_sharing(const std::string& us) {
+  return port_sharing_warning(discovery_port_users(), us);
 }

@@ -20,11 +20,8 @@ class ExitCode : public clitest::DiscoverBed {
   void hold_port() {
     testbed::InsideNamespace inside(bed_->ns("tool"));
     ASSERT_TRUE(inside.ok());
-    holder_ = ::socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in any{};
-    any.sin_family = AF_INET;
-    any.sin_port = htons(5556);
-    ASSERT_EQ(::bind(holder_, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+    holder_ = testbed::hold_port_without_sharing(5556);
+    ASSERT_GE(holder_, 0);
   }
   void TearDown() override {
     if (holder_ >= 0) ::close(holder_);

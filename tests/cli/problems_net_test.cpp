@@ -16,29 +16,12 @@ using nlohmann::json;
 
 class Problems : public clitest::DiscoverBed {
  protected:
-  // Segment 0 (eth0, 10.77.0.1/24) holds: "stray" at 192.168.1.50, "twin-a" and "twin-b" both at
-  // 10.77.0.50, "good" at the bed's address. Each answers to the group, so that it is heard whatever its
-  // address. The tool's default route leaves by eth1.
   void SetUp() override {
     DiscoverBed::SetUp();
     if (stopped()) return;
     build(2);
     if (stopped()) return;
-    route_tool_by_default_through("eth1");
-    const struct {
-      const char* name;
-      const char* cidr;
-      const char* serial;
-    } devices[] = {{"stray", "192.168.1.50/24", "STRAY"},
-                   {"twin-a", "10.77.0.50/24", "TWIN-A"},
-                   {"twin-b", "10.77.0.50/24", "TWIN-B"},
-                   {"good", nullptr, "GOOD"}};
-    for (const auto& d : devices) {
-      ASSERT_FALSE(add_namespace(d.name, "0").empty());
-      if (d.cidr != nullptr) readdress(d.name, d.cidr);
-      start_sim(d.name,
-                {"--model", "VX", "--serial", d.serial, "--boot-state", "none", "--reply-to", "group"});
-    }
+    add_problem_devices();
     ASSERT_FALSE(HasFailure());
   }
 
@@ -67,17 +50,6 @@ class Problems : public clitest::DiscoverBed {
   }
 };
 
-std::string capture(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  std::array<char, 512> chunk{};
-  for (std::size_t got; (got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0;)
-    out.append(chunk.data(), got);
-  ::pclose(pipe);
-  return out;
-}
-
 TEST_F(Problems, JsonNamesTheInterfaceAndTheProblemsOfEachDevice) {
   const clitest::Outcome run = discover({"--json", "--timeout", "1.5"});
   EXPECT_EQ(run.code, 0) << run.err;
@@ -94,7 +66,7 @@ TEST_F(Problems, CsvReadsBackWithPythonsCsvModule) {
       std::filesystem::temp_directory_path() / ("vantrel-problems-" + bed_->prefix() + ".csv");
   std::ofstream(file, std::ios::binary) << run.out;
   // The records as Python's csv module reads them, as JSON objects in the shape of --json's.
-  const std::string read = capture(
+  const std::string read = testbed::shell_output(
       "python3 -c 'import csv, json, sys\n"
       "rows = list(csv.DictReader(open(sys.argv[1], newline=\"\", encoding=\"utf-8\")))\n"
       "for r in rows:\n"

@@ -18,6 +18,7 @@
 #include "diag_capture.h"
 #include "listener.h"
 #include "main_window.h"
+#include "pump.h"
 #include "qt_list_control.h"
 #include "qt_status_control.h"
 #include "refresh.h"
@@ -47,17 +48,6 @@ std::vector<std::string> shown(const QListView* view) {
   std::vector<std::string> lines;
   for (int row = 0; row < shown_count(view); ++row) lines.push_back(shown_line(view, row));
   return lines;
-}
-
-std::string capture(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  std::array<char, 512> chunk{};
-  for (std::size_t got; (got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0;)
-    out.append(chunk.data(), got);
-  ::pclose(pipe);
-  return out;
 }
 
 std::string slurp(const std::filesystem::path& path) {
@@ -170,7 +160,7 @@ TEST_F(Commissioning, SaveWritesWhatIsShownInTheFormatTheNameAsksFor) {
             "10.0.0.9, Model: al,pha, Serial Number: =cmd\n10.0.0.10, Model: Beta, Serial Number: S-2\n");
 
   ASSERT_EQ(window_->saveTo(QString::fromStdString((dir_ / "list.csv").string())), std::nullopt);
-  const std::string rows = capture(
+  const std::string rows = testbed::shell_output(
       "python3 -c 'import csv, json, sys\n"
       "print(json.dumps(list(csv.reader(open(sys.argv[1], newline=\"\", encoding=\"utf-8\")))))' " +
       (dir_ / "list.csv").string());
@@ -180,7 +170,8 @@ TEST_F(Commissioning, SaveWritesWhatIsShownInTheFormatTheNameAsksFor) {
       << rows;
 
   ASSERT_EQ(window_->saveTo(QString::fromStdString((dir_ / "list.json").string())), std::nullopt);
-  EXPECT_EQ(capture("jq -c '[.[].serial_number]' " + (dir_ / "list.json").string()), "[\"=cmd\",\"S-2\"]\n");
+  EXPECT_EQ(testbed::shell_output("jq -c '[.[].serial_number]' " + (dir_ / "list.json").string()),
+            "[\"=cmd\",\"S-2\"]\n");
 
   // A find narrows what is saved too.
   window_->openFind("beta");
@@ -248,23 +239,7 @@ class CommissioningInBed : public testbed::SimulatorBed {
     if (stopped()) return;
     build(2);
     if (stopped()) return;
-    route_tool_by_default_through("eth1");
-    const struct {
-      const char* name;
-      const char* cidr;
-      const char* serial;
-    } devices[] = {{"stray", "192.168.1.50/24", "STRAY"},
-                   {"twin-a", "10.77.0.50/24", "TWIN-A"},
-                   {"twin-b", "10.77.0.50/24", "TWIN-B"},
-                   {"good", nullptr, "GOOD"}};
-    for (const auto& d : devices) {
-      const std::vector<std::string> addresses = add_namespace(d.name, "0");
-      ASSERT_FALSE(addresses.empty());
-      if (d.cidr != nullptr) readdress(d.name, d.cidr);
-      if (d.cidr == nullptr) good_ = addresses[0];
-      start_sim(d.name,
-                {"--model", "VX", "--serial", d.serial, "--boot-state", "none", "--reply-to", "group"});
-    }
+    good_ = add_problem_devices();
     ASSERT_FALSE(HasFailure());
     enter("tool");
     capture_ = std::make_unique<DiagCapture>();
@@ -284,15 +259,6 @@ class CommissioningInBed : public testbed::SimulatorBed {
     leave();
     sims_.clear();
     bed_.reset();
-  }
-  static bool pump_until(const std::function<bool()>& done, int timeout_ms = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeout_ms) {
-      QApplication::processEvents(QEventLoop::AllEvents, 5);
-      QTest::qWait(2);
-    }
-    return done();
   }
 
   std::string good_;  // the address of the device in order
@@ -334,7 +300,7 @@ TEST_F(CommissioningInBed, AStrayDeviceAndAnAddressConflictAreFlaggedShownAndSav
   std::filesystem::create_directories(dir);
   ASSERT_EQ(window_->saveTo(QString::fromStdString((dir / "site.csv").string())), std::nullopt);
   ASSERT_EQ(window_->saveTo(QString::fromStdString((dir / "site.json").string())), std::nullopt);
-  const std::string csv = capture(
+  const std::string csv = testbed::shell_output(
       "python3 -c 'import csv, sys\n"
       "for r in sorted(csv.DictReader(open(sys.argv[1], newline=\"\", encoding=\"utf-8\")), "
       "key=lambda r: r[\"serial_number\"]):\n"
@@ -346,8 +312,9 @@ TEST_F(CommissioningInBed, AStrayDeviceAndAnAddressConflictAreFlaggedShownAndSav
                      "TWIN-A 10.77.0.50 eth0 (10.77.0.1) address_conflict\n"
                      "TWIN-B 10.77.0.50 eth0 (10.77.0.1) address_conflict\n");
   EXPECT_EQ(
-      capture("jq -c 'sort_by(.serial_number) | map([.serial_number, .interface.name, .problems])' " +
-              (dir / "site.json").string()),
+      testbed::shell_output(
+          "jq -c 'sort_by(.serial_number) | map([.serial_number, .interface.name, .problems])' " +
+          (dir / "site.json").string()),
       "[[\"GOOD\",\"eth0\",[]],[\"STRAY\",\"eth0\",[\"outside_subnets\"]],[\"TWIN-A\",\"eth0\",[\"address_"
       "conflict\"]],[\"TWIN-B\",\"eth0\",[\"address_conflict\"]]]\n");
   std::filesystem::remove_all(dir);

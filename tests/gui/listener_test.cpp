@@ -17,6 +17,7 @@
 #include "diag_capture.h"
 #include "main_window.h"
 #include "netbed.h"
+#include "pump.h"
 #include "qt_list_control.h"
 #include "refresh.h"
 #include "shown_lines.h"
@@ -30,20 +31,6 @@ std::string reply(const std::string& serial, const char* boot = nullptr) {
   std::string json = R"({"model":"VX","serial_number":")" + serial + "\"";
   if (boot != nullptr) json += R"(,"boot_state":)"s + boot;
   return "\x01" + json + "}";
-}
-
-bool pump_until(const std::function<bool()>& done, int timeout_ms = 3000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < timeout_ms) {
-    QApplication::processEvents(QEventLoop::AllEvents, 5);
-    QTest::qWait(2);
-  }
-  return done();
-}
-
-void pump_for(int ms) {
-  pump_until([] { return false; }, ms);
 }
 
 bool list_matches_control() {

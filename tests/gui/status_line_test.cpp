@@ -13,6 +13,7 @@
 #include "diag_capture.h"
 #include "listener.h"
 #include "main_window.h"
+#include "pump.h"
 #include "qt_list_control.h"
 #include "qt_status_control.h"
 #include "refresh.h"
@@ -57,15 +58,6 @@ class StatusLine : public testbed::SimulatorBed {
   std::string line() const { return window_->statusLine()->fullText().toStdString(); }
   std::string tooltip() const { return window_->statusLine()->toolTip().toStdString(); }
 
-  static bool pump_until(const std::function<bool()>& done, int timeout_ms = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < timeout_ms) {
-      QApplication::processEvents(QEventLoop::AllEvents, 5);
-      QTest::qWait(2);
-    }
-    return done();
-  }
   bool says(const std::string& words, int timeout_ms = 5000) {
     return pump_until([&] { return line().find(words) != std::string::npos; }, timeout_ms);
   }
@@ -92,11 +84,8 @@ TEST_F(StatusLine, CountsDevicesAndSaysWhenAndWhereItProbed) {
 TEST_F(StatusLine, APortHeldWithoutSharingSaysWhyDiscoveryCannotStart) {
   enter("tool");
   ASSERT_FALSE(stopped());
-  const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in any{};
-  any.sin_family = AF_INET;
-  any.sin_port = htons(5556);
-  ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+  const int holder = testbed::hold_port_without_sharing(5556);
+  ASSERT_GE(holder, 0);
   open_window();
   EXPECT_TRUE(
       says("No devices yet  \xC2\xB7  Discovery could not start: Cannot bind UDP port 5556 (Address "

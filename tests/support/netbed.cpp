@@ -47,6 +47,23 @@ int run_shell(const std::string& command) {
   return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
 
+std::string shell_output(const std::string& command) {
+  int status = 0;
+  return capture_shell(command, status);
+}
+
+int hold_port_without_sharing(unsigned short port) {
+  const int sock = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in any{};
+  any.sin_family = AF_INET;
+  any.sin_port = htons(port);
+  if (sock < 0 || ::bind(sock, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0) {
+    if (sock >= 0) ::close(sock);
+    return -1;
+  }
+  return sock;
+}
+
 std::string unavailable_reason() {
   if (::geteuid() != 0) return "needs root to build network namespaces";
   if (run_shell("command -v ip >/dev/null 2>&1") != 0) return "needs iproute2 (ip)";

@@ -17,6 +17,13 @@ std::string unavailable_reason();
 // Runs `command` through the shell; its exit code.
 int run_shell(const std::string& command);
 
+// Runs `command` through the shell; what it wrote on standard output.
+std::string shell_output(const std::string& command);
+
+// A UDP socket bound to 0.0.0.0:`port` without address reuse, in this thread's namespace, as a program
+// that does not share the port holds it. Its descriptor, or -1.
+int hold_port_without_sharing(unsigned short port);
+
 class NetBed {
  public:
   // `options`: extra flags for `netbed.sh up` (--tool-extra-down, --tool-extra-noaddr).

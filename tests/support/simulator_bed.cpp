@@ -46,6 +46,27 @@ void SimulatorBed::route_tool_by_default_through(const std::string& interface) {
       << "cannot route the tool namespace through " << interface;
 }
 
+std::string SimulatorBed::add_problem_devices() {
+  route_tool_by_default_through("eth1");
+  const struct {
+    const char* name;
+    const char* cidr;
+    const char* serial;
+  } devices[] = {{"stray", "192.168.1.50/24", "STRAY"},
+                 {"twin-a", "10.77.0.50/24", "TWIN-A"},
+                 {"twin-b", "10.77.0.50/24", "TWIN-B"},
+                 {"good", nullptr, "GOOD"}};
+  std::string good;
+  for (const auto& d : devices) {
+    const std::vector<std::string> addresses = add_namespace(d.name, "0");
+    if (addresses.empty()) return {};
+    if (d.cidr != nullptr) readdress(d.name, d.cidr);
+    if (d.cidr == nullptr) good = addresses[0];
+    start_sim(d.name, {"--model", "VX", "--serial", d.serial, "--boot-state", "none", "--reply-to", "group"});
+  }
+  return good;
+}
+
 std::string device_line(const std::string& host, const std::string& model, const std::string& serial,
                         const std::string& boot) {
   std::string line = host + ", Model: " + model + ", Serial Number: " + serial;

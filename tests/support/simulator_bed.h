@@ -34,6 +34,13 @@ class SimulatorBed : public BedTest {
   // multi-homed desktop.
   void route_tool_by_default_through(const std::string& interface);
 
+  // The devices a technician must deal with, on segment 0 of a two-segment bed (eth0, 10.77.0.1/24) whose
+  // tool namespace routes by default through eth1: "stray" left at 192.168.1.50, "twin-a" and "twin-b"
+  // both at 10.77.0.50, "good" at the bed's own address. Each has model VX, its name in capitals as its
+  // serial number, no boot state, and answers to the group, so that it is heard whatever its address.
+  // The good device's address; empty (after a test failure) when the bed could not be made.
+  std::string add_problem_devices();
+
   std::vector<std::unique_ptr<ChildProcess>> sims_;  // ended before the bed goes
 };
 

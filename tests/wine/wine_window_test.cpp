@@ -48,17 +48,6 @@ std::string windows_path(const std::string& unix_path) {
   return path;
 }
 
-std::string capture(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  std::array<char, 512> chunk{};
-  std::size_t got = 0;
-  while ((got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) out.append(chunk.data(), got);
-  ::pclose(pipe);
-  return out;
-}
-
 bool have_program(const std::string& name) {
   return testbed::run_shell("command -v " + name + " >/dev/null 2>&1") == 0;
 }
@@ -97,7 +86,7 @@ class VirtualScreen {
   bool window_has_icon(const std::string& title) const {
     const std::string probe =
         "xprop -display " + display_ + " -name '" + title + "' _NET_WM_ICON 2>/dev/null";
-    return capture(probe + " | head -c 200").find("Icon (") != std::string::npos;
+    return testbed::shell_output(probe + " | head -c 200").find("Icon (") != std::string::npos;
   }
 
  private:
@@ -150,11 +139,11 @@ class WineWindow : public testbed::SimulatorBed {
     const auto verdict = [](const std::vector<std::string>& argv) {
       std::string command;
       for (const std::string& word : argv) command += word + " ";
-      return capture(command + ">/dev/null 2>&1 && echo answers || echo is silent");
+      return testbed::shell_output(command + ">/dev/null 2>&1 && echo answers || echo is silent");
     };
     return "X display " + screen_->display() + " from the tool namespace " +
            verdict(bed_->in("tool", probe)) + "; from the root namespace " + verdict(probe) +
-           "; socket file: " + capture("ls -l /tmp/.X11-unix/X" + screen_->display().substr(1) + " 2>&1");
+           "; socket file: " + testbed::shell_output("ls -l /tmp/.X11-unix/X" + screen_->display().substr(1) + " 2>&1");
   }
 
   // The driver against the window under Wine in the tool namespace, expecting `devices` listed and the
@@ -238,7 +227,7 @@ class WineWindow : public testbed::SimulatorBed {
 
 // A shell command's output, checked to have run.
 std::string output_of(const std::string& command) {
-  return capture(command + " 2>&1");
+  return testbed::shell_output(command + " 2>&1");
 }
 
 // The numeric order of dotted addresses.
@@ -342,23 +331,7 @@ TEST_F(WineWindow, TenThousandAreFoundAndSorted) {
 // Devices a technician must deal with: one left at another site's address and two on one address. Their
 // lines carry the marks (both of the pair), the others none.
 TEST_F(WineWindow, MarksTheStrayDeviceAndBothOfAnAddressConflict) {
-  route_tool_by_default_through("eth1");
-  const struct {
-    const char* name;
-    const char* cidr;
-    const char* serial;
-  } devices[] = {{"stray", "192.168.1.50/24", "STRAY"},
-                 {"twin-a", "10.77.0.50/24", "TWIN-A"},
-                 {"twin-b", "10.77.0.50/24", "TWIN-B"},
-                 {"good", nullptr, "GOOD"}};
-  std::string good;
-  for (const auto& d : devices) {
-    const std::vector<std::string> addresses = add_namespace(d.name, "0");
-    ASSERT_FALSE(addresses.empty());
-    if (d.cidr != nullptr) readdress(d.name, d.cidr);
-    if (d.cidr == nullptr) good = addresses[0];
-    start_sim(d.name, {"--model", "VX", "--serial", d.serial, "--boot-state", "none", "--reply-to", "group"});
-  }
+  const std::string good = add_problem_devices();
   ASSERT_FALSE(HasFailure());
 
   const DriverRun run = drive(4, "Probed 2 interfaces at ", {"--find", "twin", "--found", "2"});
@@ -395,11 +368,8 @@ TEST_F(WineWindow, StatusLineSaysWhatIsWrong) {
     if (c.what == cases[1].what) {
       testbed::InsideNamespace inside(bed_->ns("tool"));
       ASSERT_TRUE(inside.ok());
-      holder = ::socket(AF_INET, SOCK_DGRAM, 0);
-      sockaddr_in any{};
-      any.sin_family = AF_INET;
-      any.sin_port = htons(5556);
-      ASSERT_EQ(::bind(holder, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+      holder = testbed::hold_port_without_sharing(5556);
+      ASSERT_GE(holder, 0);
     }
     if (c.what == cases[2].what) {
       beside = std::make_unique<testbed::ChildProcess>(

@@ -2,6 +2,8 @@
 // functions), and the layout's measures.
 #pragma once
 
+#include <array>
+
 #include "vantrel/product.h"
 
 namespace words {
@@ -26,6 +28,14 @@ inline constexpr char kCsvFiles[] = "CSV (*.csv)";
 inline constexpr char kJsonFiles[] = "JSON (*.json)";
 // A save that failed; %s is the reason.
 inline constexpr char kSaveFailed[] = "The list was not saved: %s";
+
+// The save dialog's file types, in the order offered; a name without an extension gets its type's.
+struct FileType {
+  const char* words;
+  const char* extension;
+};
+inline constexpr std::array<FileType, 3> kFileTypes = {
+    {{kTextFiles, ".txt"}, {kCsvFiles, ".csv"}, {kJsonFiles, ".json"}}};
 }  // namespace words
 
 namespace layout {

@@ -12,6 +12,7 @@
 
 #include "app_state.h"
 #include "clipboard.h"
+#include "sort_choices.h"
 #include "vantrel/device_export.h"
 #include "vantrel/diagnostics.h"
 #include "vantrel/file_save.h"
@@ -39,26 +40,8 @@ constexpr WORD kFindFieldId = 110;
 // One per SortKey, in its order (the test driver sends kSortFirstId + 1 for Address).
 constexpr WORD kSortFirstId = 120;
 
-struct SortChoice {
-  SortKey key;
-  const char* words;
-};
-constexpr std::array<SortChoice, 4> kSortChoices = {{{SortKey::arrival, words::kSortArrival},
-                                                     {SortKey::address, words::kSortAddress},
-                                                     {SortKey::model, words::kSortModel},
-                                                     {SortKey::serial_number, words::kSortSerial}}};
-
-// The save dialog's types in the order offered (nFilterIndex counts from 1), each with its extension.
-struct FileType {
-  const char* words;
-  const wchar_t* pattern;
-  const wchar_t* extension;
-  ExportFormat format;
-};
-constexpr std::array<FileType, 3> kFileTypes = {
-    {{words::kTextFiles, L"*.txt", L".txt", ExportFormat::text},
-     {words::kCsvFiles, L"*.csv", L".csv", ExportFormat::csv},
-     {words::kJsonFiles, L"*.json", L".json", ExportFormat::json}}};
+using words::kFileTypes;  // the save dialog's types (nFilterIndex counts from 1)
+using words::kSortChoices;
 
 // WM_COMMAND's notification code for a menu item or a button click, and for an accelerator.
 constexpr WORD kFromMenuOrClick = 0;
@@ -531,10 +514,10 @@ void MainWindow::sort_by(SortKey key) {
 void MainWindow::save_list() {
   // The types, "name\0pattern\0" each, and one more zero to end them.
   std::wstring filter;
-  for (const FileType& type : kFileTypes) {
+  for (const words::FileType& type : kFileTypes) {
     filter += wide(type.words);
     filter.push_back(L'\0');
-    filter += type.pattern;
+    filter += L"*" + wide(type.extension);
     filter.push_back(L'\0');
   }
   filter.push_back(L'\0');
@@ -557,7 +540,7 @@ void MainWindow::save_list() {
   std::wstring path = name.data();
   // The name's own extension decides; without one, the chosen type gives both extension and format.
   const std::size_t type = std::clamp<std::size_t>(dialog.nFilterIndex, 1, kFileTypes.size()) - 1;
-  if (!has_extension(path)) path += kFileTypes[type].extension;
+  if (!has_extension(path)) path += wide(kFileTypes[type].extension);
   const std::string utf8_path = to_utf8(path);
   const std::string contents = export_rows(::list, shown_rows(list_), format_for(utf8_path));
   if (const std::optional<std::string> error = save_file(utf8_path, contents)) tell_save_failed(*error);

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "sort_choices.h"
 #include "vantrel/device_export.h"
 #include "vantrel/file_save.h"
 #include "window_texts.h"
@@ -28,15 +29,6 @@ QIcon appIcon() {
   }
   return icon;
 }
-
-struct SortChoice {
-  const QString& name;
-  SortKey key;
-};
-const SortChoice kSortChoices[] = {{texts::kSortArrival, SortKey::arrival},
-                                   {texts::kSortAddress, SortKey::address},
-                                   {texts::kSortModel, SortKey::model},
-                                   {texts::kSortSerial, SortKey::serial_number}};
 
 }  // namespace
 
@@ -174,8 +166,8 @@ void MainWindow::showContextMenu(const QPoint& where) {
   copyAll->setEnabled(view_->rowCount() > 0);
   QMenu* sort = menu.addMenu(texts::kSortBy);
   auto* choices = new QActionGroup(sort);
-  for (const SortChoice& choice : kSortChoices) {
-    QAction* item = sort->addAction(choice.name);
+  for (const words::SortChoice& choice : words::kSortChoices) {
+    QAction* item = sort->addAction(QString::fromUtf8(choice.words));
     item->setCheckable(true);
     item->setChecked(view_->key() == choice.key);
     choices->addAction(item);
@@ -189,16 +181,16 @@ void MainWindow::showContextMenu(const QPoint& where) {
 }
 
 void MainWindow::askWhereToSave() {
-  const QString types =
-      texts::kTextFiles + QStringLiteral(";;") + texts::kCsvFiles + QStringLiteral(";;") + texts::kJsonFiles;
-  QString type;
-  QString path = QFileDialog::getSaveFileName(this, texts::kSaveTitle, QString(), types, &type);
+  QStringList types;
+  for (const words::FileType& type : words::kFileTypes) types << QString::fromUtf8(type.words);
+  QString chosen;
+  QString path = QFileDialog::getSaveFileName(this, texts::kSaveTitle, QString(),
+                                              types.join(QStringLiteral(";;")), &chosen);
   if (path.isEmpty()) return;
   // The type chosen names the format when the name itself does not.
   if (QFileInfo(path).suffix().isEmpty()) {
-    path += type == texts::kCsvFiles
-                ? QStringLiteral(".csv")
-                : (type == texts::kJsonFiles ? QStringLiteral(".json") : QStringLiteral(".txt"));
+    const qsizetype type = std::max<qsizetype>(types.indexOf(chosen), 0);
+    path += QString::fromUtf8(words::kFileTypes[static_cast<std::size_t>(type)].extension);
   }
   if (const std::optional<QString> failed = saveTo(path)) {
     QMessageBox::warning(this, texts::kWindowTitle, texts::kSaveFailed.arg(*failed));

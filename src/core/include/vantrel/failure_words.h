@@ -8,7 +8,8 @@
 
 std::string failure_words(const SetupFailure& failure);
 
-// "eth1 (10.0.0.1)", or the address alone when the interface has no other name.
+// "eth1 (10.0.0.1)", or the address alone when the interface has no other name (the name alone when it
+// has no address).
 std::string interface_words(const std::string& label, const std::string& address);
 
 inline constexpr char kNoInterfaceWords[] = "no network interface with an IPv4 address is up";

@@ -35,6 +35,3 @@ class HostInterfaces {
 
 // Whether `address` lies in `prefix`'s subnet. A /32 holds the address alone; /0 holds everything.
 bool in_subnet(std::uint32_t address, const platform::Ipv4Prefix& prefix);
-
-// "192.168.1.50" from a host-order address.
-std::string ipv4_text(std::uint32_t address);

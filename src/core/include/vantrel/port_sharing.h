@@ -12,6 +12,10 @@
 // instead of <us>." Empty when `others` is.
 std::string port_sharing_warning(const std::vector<platform::PortUser>& others, const std::string& us);
 
+// The other programs' sockets on the discovery port as the system lists them now; empty when there are
+// none or the system cannot say.
+std::vector<platform::PortUser> discovery_port_users();
+
 // The warning for the discovery port as the system lists its users now; empty when nobody else holds
 // it, or when the system cannot say.
 std::string check_port_sharing(const std::string& us);

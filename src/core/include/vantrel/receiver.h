@@ -17,9 +17,9 @@
 struct Sighting {
   std::string host;  // sender's numeric address text; empty if it could not be formatted
   protocol::DeviceInfo device;
-  std::string line;  // the device line, the device's identity
-  int bytes = 0;     // size of the whole datagram, marker included
-  std::string text;  // the datagram up to its first zero byte, for the log line
+  std::string line;              // the device line, the device's identity
+  int bytes = 0;                 // size of the whole datagram, marker included
+  std::string text;              // the datagram up to its first zero byte, for the log line
   std::uint32_t address = 0;     // the sender's IPv4 address, host byte order; 0 when not IPv4
   unsigned interface_index = 0;  // the local interface it arrived on; 0 when the system did not say
 };
