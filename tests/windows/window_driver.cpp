@@ -34,10 +34,13 @@ constexpr wchar_t kTitle[] = L"" VANTREL_WINDOW_TITLE;
 constexpr int kMargin = layout::kMargin;  // around the button and the list, in the window's client area
 constexpr int kGap = layout::kGap;        // between the button, the list, the find field and the status line
 constexpr int kSizeSlack = 4;             // pixels the window's size and place may be off (frame rounding)
-constexpr DWORD kReplyMs = 5000;          // longest wait for one message answered by the window
-constexpr DWORD kAppearMs = 30000;        // for the window to show up (a fresh Wine prefix starts slowly)
-constexpr DWORD kFillMs = 60000;          // for the devices to be listed (thousands, on a busy machine)
-constexpr DWORD kExitMs = 15000;          // for the process to end after WM_CLOSE
+constexpr DWORD kReplyMs = 5000;          // longest wait for something the window does on its own
+// Longest wait for the window to answer one message: a refill of 10,000 lines under Wine on a loaded
+// machine keeps it busy for seconds.
+constexpr DWORD kAnswerMs = 30000;
+constexpr DWORD kAppearMs = 30000;  // for the window to show up (a fresh Wine prefix starts slowly)
+constexpr DWORD kFillMs = 60000;    // for the devices to be listed (thousands, on a busy machine)
+constexpr DWORD kExitMs = 15000;    // for the process to end after WM_CLOSE
 
 std::string utf8(const std::wstring& text) {
   if (text.empty()) return {};
@@ -68,11 +71,11 @@ std::string px(long value) {
 
 // ---- The window, seen from outside -------------------------------------------------------------------
 
-// A message the window must answer within kReplyMs; fails the run when it does not.
-LRESULT ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0, DWORD ms = kReplyMs) {
+// A message the window must answer within `ms`; fails the run when it does not. A window busy for
+// seconds counts as hung to SMTO_ABORTIFHUNG: only the time limit decides here.
+LRESULT ask(HWND window, UINT message, WPARAM wparam = 0, LPARAM lparam = 0, DWORD ms = kAnswerMs) {
   DWORD_PTR result = 0;
-  const LRESULT answered =
-      SendMessageTimeoutW(window, message, wparam, lparam, SMTO_ABORTIFHUNG, ms, &result);
+  const LRESULT answered = SendMessageTimeoutW(window, message, wparam, lparam, SMTO_NORMAL, ms, &result);
   check(answered != 0, "the window did not answer message " + std::to_string(message) + " (error " +
                            std::to_string(GetLastError()) + ")");
   return static_cast<LRESULT>(result);
